@@ -15,7 +15,7 @@ cmake --build "$root/win64" -j "${JOBS:-2}" --target manifest_bench >/dev/null
 
 export WINEPREFIX="$root/wineprefix"
 . "$repo/scripts/wine-env.sh"
-/usr/lib/wine/wineserver -p
+/usr/lib/wine/wineserver -p 2>/dev/null || true # may already be running
 "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 # Through a file: Wine's helper processes would hold a pipe open after the program ends.
