@@ -1,0 +1,30 @@
+#pragma once
+// A Win32 critical section (recursive for its owning thread) and a scope guard for it.
+
+#include <windows.h>
+
+class CriticalSection {
+public:
+    CriticalSection() { ::InitializeCriticalSection(&cs_); }
+    ~CriticalSection() { ::DeleteCriticalSection(&cs_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void Enter() { ::EnterCriticalSection(&cs_); }
+    void Leave() { ::LeaveCriticalSection(&cs_); }
+
+private:
+    CRITICAL_SECTION cs_;
+};
+
+// Leaves the section on every way out of the scope, exceptions included.
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+    ~CriticalSectionLock() { cs_.Leave(); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CriticalSection& cs_;
+};
