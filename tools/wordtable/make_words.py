@@ -112,6 +112,11 @@ SELLING_RE = re.compile(r"qq|电话|出售|供应|批发|销售|专卖|直销|�
 # Source artefacts: the merged dictionary also holds every entry prefixed with 毛 or fuck and
 # suffixed with 靠, which nobody writes.
 ARTEFACT_RE = re.compile(r"^(毛|fuck)|靠$")
+# Ordinary words that contain a character the theme patterns look for (操作 operate, 体操
+# gymnastics); entries holding them are left out rather than risk a false theme.
+FALSE_FRIENDS_RE = re.compile(r"操作|操心|操场|操练|体操|节操|情操|操纵|操控|操守|操持|操办|"
+                              r"操劳|操盘|出操|早操|操刀|操行|干部|干净|干杯|干活|干嘛|日记|"
+                              r"日报|日期|生日|节日")
 CJK_RE = re.compile(r"[\u4e00-\u9fff]")
 PLAIN_RE = re.compile(r"^[\u4e00-\u9fffA-Za-z0-9]+$")
 ENGLISH_RE = re.compile(r"^[ -~]+$")
@@ -196,15 +201,16 @@ class Exclusions:
         sections = read_sections(path)
         self.words = {w.lower() for w in sections.get("word", [])}
         containing = [w.lower() for w in sections.get("containing", [])]
-        # The source's own political, cult, personal-name and news lists. Their one- and
-        # two-character items are often ordinary words, so those are only dropped on an exact
-        # match; longer ones also inside other entries.
+        # The source's own political, cult, personal-name and news lists. The political list's
+        # one- and two-character items are often ordinary words (公司, 人民, 信号), so those are
+        # only dropped on an exact match; names and the rest also inside other entries.
         for name in ("政治类.txt", "邪教.txt", "人名.txt"):
             for line in read_lines(os.path.join(source, name)):
                 item = line.strip().rstrip(",").lower()
                 if not item or item in KEEP_DESPITE_LISTS:
                     continue
-                if len(item) >= 3 and CJK_RE.search(item):
+                shortest = 3 if name == "政治类.txt" else 2
+                if len(item) >= shortest and CJK_RE.search(item):
                     containing.append(item)
                 else:
                     self.words.add(item)
@@ -221,8 +227,9 @@ class Exclusions:
         return low in self.words or self.containing_re.search(low) is not None
 
 
-# Drug names that the cult list happens to contain.
-KEEP_DESPITE_LISTS = {"三唑仑"}
+# Items of those lists that are no name, cult or politics here: a drug, an invoice dodge, the
+# start of a sexual term, a knife brand, a poison gas and a casino's 赛马会.
+KEEP_DESPITE_LISTS = {"三唑仑", "发瞟", "车库", "颜射", "林军", "路易", "马会"}
 
 
 def theme_of(text):
@@ -300,7 +307,8 @@ def build_pool(src):
     skipped_spaced = []
 
     def admissible(text):
-        return text and gbk_ok(text) and not ex.rejects(text)
+        return (text and gbk_ok(text) and not ex.rejects(text)
+                and not FALSE_FRIENDS_RE.search(text))
 
     # Core: the category files and this project's supplement, in their own order.
     for name, lines in list(src.category.items()):
@@ -407,6 +415,7 @@ WITHIN_GROUP_1 = 16
 CROSS_COPIES = [(0, 1, 40), (1, 2, 32), (3, 4, 30), (4, 5, 18)]
 TRIPLES = 8
 DIGIT_ENTRIES = 9
+CONTACT_RE = re.compile(r"^(?:qq|q|[a-z]{1,8})?([0-9]{9,10})[\u4e00-\u9fff]{0,8}$")
 
 
 class Layout:
@@ -558,11 +567,13 @@ def place_specials(pool, src, layout_plan):
         if m:
             for text in lines:
                 special(text, int(m.group(1)) - 1, origin="supplement")
+    # Contact numbers of spam accounts: the dictionary lists them with a prefix or a word
+    # attached (qq759423492, 553837820聊); chat writes them bare.
     digits = []
     for line in src.dictionary:
-        for run in re.findall(r"(?<![0-9])[0-9]{9,11}(?![0-9])", line):
-            if run not in digits and run != line:
-                digits.append(run)
+        m = CONTACT_RE.match(line.strip())
+        if m and m.group(1) not in digits:
+            digits.append(m.group(1))
     for run in digits[:DIGIT_ENTRIES]:
         special(run, 1, TIER_DICT, "dict-contact")
     # The longest and shortest entry of each group, taken from the group's own candidates.
