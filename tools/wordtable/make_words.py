@@ -43,7 +43,7 @@ MIN_LEN = TARGET["group_shortest"]
 MAX_LEN = TARGET["group_longest"]
 
 GROUP_THEMES = [
-    "abuse and insults",
+    "abuse, insults and vulgar words",
     "English list, sexual terms",
     "pornography and sex services",
     "weapons, explosives and violence",
@@ -63,14 +63,15 @@ UPPER_TOKENS = {
     "nmd", "tmd", "mm", "gg", "cd", "mba", "cs", "ic", "ktv", "sim", "usb", "gps", "atm",
 }
 
-# Theme patterns, tried in this order; the first that matches decides where an entry belongs.
+# Theme patterns, tried in this order; the first that matches decides an entry's theme, and
+# the theme (with the entry's length, see groups_for) the groups it may go to.
 THEMES = [
-    ("drugs", [5], r"冰毒|k粉|k仔|麻古|麻果|马古|海洛因|海luo因|大麻|可卡因|古柯|摇头丸|摇头药|"
+    ("drugs", [5, 4], r"冰毒|k粉|k仔|麻古|麻果|马古|海洛因|海luo因|大麻|可卡因|古柯|摇头丸|摇头药|"
      r"鸦片|吗啡|氯胺酮|安非他|苯丙胺|甲卡西酮|卡西酮|杜冷丁|美沙酮|曲马多|唑仑|西泮|安眠酮|"
      r"羟丁酸|罂粟|迷药|迷幻|迷魂|迷情|迷晕|昏迷药|昏药|蒙汗|催情|春药|听话水|失身|乖乖水|"
-     r"乖乖粉|神仙水|笑气|溜冰|嗑药|磕药|吸毒|贩毒|毒贩|毒品|白粉|冰砖|冰钻|水晶冰|奶油冰|"
+     r"乖乖粉|神仙水|笑气|嗑药|磕药|吸毒|贩毒|毒贩|毒品|白粉|冰砖|冰钻|水晶冰|奶油冰|"
      r"冰古|黄冰|白冰|纯冰|骚冰|臊冰|麻黄素|麻黄碱|lsd|mdma|ketamine|heroin|cocain|morphine|"
-     r"cannabis|致幻|麦角|大烟|烟膏|芬太尼|可待因|兴奋剂|咖啡因片|k他命|malt"),
+     r"cannabis|致幻|麦角|大烟|烟膏|芬太尼|可待因|兴奋剂|咖啡因片|k他命"),
     ("weapons", [3, 4], r"枪|手狗|长狗|短狗|气狗|汽狗|火狗|电狗|步狗|木仓|炸药|雷管|导爆|引爆|"
      r"炸弹|燃烧弹|手雷|军火|弹药|子弹|铅弹|钢珠|弓弩|弩|军刺|匕首|砍刀|开山刀|蝴蝶刀|弹簧刀|"
      r"跳刀|三棱刀|管制刀|军刀|警棍|电棍|电击器|手铐|手拷|催泪|黑索金|硝铵|硝化甘油|"
@@ -119,7 +120,6 @@ FALSE_FRIENDS_RE = re.compile(r"操作|操心|操场|操练|体操|节操|情操
                               r"日报|日期|生日|节日")
 CJK_RE = re.compile(r"[\u4e00-\u9fff]")
 PLAIN_RE = re.compile(r"^[\u4e00-\u9fffA-Za-z0-9]+$")
-ENGLISH_RE = re.compile(r"^[ -~]+$")
 
 
 class Candidate:
@@ -304,7 +304,6 @@ class Pool:
 def build_pool(src):
     pool = Pool()
     ex = src.exclude
-    skipped_spaced = []
 
     def admissible(text):
         return (text and gbk_ok(text) and not ex.rejects(text)
@@ -313,14 +312,9 @@ def build_pool(src):
     # Core: the category files and this project's supplement, in their own order.
     for name, lines in list(src.category.items()):
         for line in lines:
+            # Spaced entries of the sources are placed by name (SOURCE_SPACED).
             text = line.strip()
-            if not text or " " in line.strip():
-                if " " in line.strip():
-                    skipped_spaced.append((name, line))
-                continue
-            if not admissible(text):
-                continue
-            if not (PLAIN_RE.match(text)):
+            if " " in text or not PLAIN_RE.match(text) or not admissible(text):
                 continue
             # A category file's own theme decides, except that drugs, weapons and gambling
             # also listed under abuse or violence go where those belong.
@@ -369,8 +363,6 @@ def build_pool(src):
         pool.add(w, [1], TIER_ENGLISH, "english", key=w)
     for w in english:
         for variant in (w[:1].upper() + w[1:], w.upper()):
-            if variant.lower() in ex.words and variant != variant.upper():
-                continue
             if variant != w and MIN_LEN[1] <= len(variant) <= MAX_LEN[1]:
                 pool.add(variant, [1], TIER_ENGLISH, "english-case", key=variant)
 
@@ -392,7 +384,7 @@ def build_pool(src):
         variant = upper_variant(text)
         if variant and admissible(variant) and c.tier == TIER_DICT:
             pool.add(variant, groups, TIER_DICT, "dict-caps", key=c.key)
-    return pool, skipped_spaced
+    return pool
 
 
 # Spaced entries taken from the sources as they are: (source file, group, entries). Of the
@@ -537,7 +529,7 @@ class Layout:
                                    self.total, self.below, self.above, self.contain))
 
 
-def place_specials(pool, src, layout_plan):
+def place_specials(pool, src):
     """The entries the profile pins down, as (candidate, group) in placing order."""
     placed = []
 
@@ -607,7 +599,7 @@ def eligible(layout, c, g):
 
 
 def build_layout(pool, src):
-    placed = place_specials(pool, src, None)
+    placed = place_specials(pool, src)
     layout = Layout(pool)
     special_ids = {c.index for c, _ in placed}
     for c, g in placed:
@@ -765,15 +757,15 @@ def main(argv=None):
     parser.add_argument("--source", default=DEFAULT_SOURCE)
     parser.add_argument("--out", default=os.path.join(REPO, "filter", "table", "words.txt"))
     parser.add_argument("--stats", action="store_true", help="print the candidate pools only")
-    parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--verbose", action="store_true", help="report the search's progress")
     args = parser.parse_args(argv)
     src = Sources(args.source)
-    pool, _ = build_pool(src)
+    pool = build_pool(src)
     if args.stats:
-        import collections
-        per = collections.Counter((g, c.tier) for c in pool.items for g in c.groups)
         for g in range(GROUPS):
-            print(g + 1, [(t, per[(g, t)]) for t in range(5)])
+            tiers = [sum(1 for c in pool.items if g in c.groups and c.tier == t)
+                     for t in (TIER_CORE, TIER_ENGLISH, TIER_DICT)]
+            print("group %d candidates (core, English, dictionary): %s" % (g + 1, tiers))
         return 0
     layout = build_layout(pool, src)
     if args.verbose:
