@@ -147,6 +147,10 @@ void UpdateDialog::OnDestroy() {
 // user's mouse passes over it.
 void UpdateDialog::EndProcessNow() {
     RemoveTrayIcon();
+    ExitProcessNow();
+}
+
+void UpdateDialog::ExitProcessNow() {
     std::exit(0);
 }
 

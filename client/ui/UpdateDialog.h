@@ -93,12 +93,16 @@ protected:
     void OnLButtonUp();
     void OnMouseMove(POINT point);
 
+    // The end of the process on the close button: status 0, at once, nothing torn down.
+    // Virtual only so that a test can watch the close button without losing its own process.
+    virtual void ExitProcessNow();
+
 private:
     void ReadCursorPos();
     void AddTrayIcon();
     void AnimateTrayIcon();
     void RemoveTrayIcon();
-    [[noreturn]] void EndProcessNow();
+    void EndProcessNow();
 
     std::wstring serverListAddress_;
 };

@@ -99,17 +99,4 @@ TEST(RefreshorProcess, CloseButtonEndsTheProcessAndTakesTheTrayIconAlong) {
     EXPECT_FALSE(TrayIconPresent(window));
 }
 
-// Shows that the probe above can tell: a process that dies without removing its icon leaves
-// the icon behind in the notification area.
-TEST(RefreshorProcess, AKilledProcessLeavesItsTrayIconBehind) {
-    RefreshorProcess refreshor;
-    ASSERT_TRUE(refreshor.Started());
-    HWND window = refreshor.MainWindow();
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(TrayIconPresent(window));
-    ::TerminateProcess(refreshor.Handle(), 7);
-    ASSERT_TRUE(refreshor.WaitExit(5000));
-    EXPECT_TRUE(TrayIconPresent(window));
-}
-
 } // namespace

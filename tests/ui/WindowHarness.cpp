@@ -12,6 +12,11 @@ bool SessionlessDialog::OnInitDialog() {
     return result;
 }
 
+void SessionlessDialog::ExitProcessNow() {
+    ExitRequested = true;
+    TrayIconAtExit = TrayAdded || TrayIconPresent(GetSafeHwnd());
+}
+
 bool SessionlessDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message == WM_RUN_ON_WINDOW_THREAD) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();

@@ -22,8 +22,12 @@ public:
 
     bool SessionStarted = false;
     HANDLE Initialised = nullptr; // set once OnInitDialog has returned
+    // What the close button left behind when it would have ended the process.
+    bool ExitRequested = false;
+    bool TrayIconAtExit = true;
 
 protected:
+    void ExitProcessNow() override;
     bool OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
