@@ -28,6 +28,9 @@ HBITMAP LoadProgramBitmap(int id) {
         ::LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
 }
 
+// The shipped 32-bit program hands the shell the record's first layout, 152 bytes.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAW_V1_SIZE == 152);
+
 // The tray animation advances once per chunk of any download in the process.
 int32_t TrayAnimationCounter = 0;
 
