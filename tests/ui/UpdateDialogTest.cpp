@@ -9,6 +9,7 @@
 
 #include <shellapi.h>
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -136,7 +137,9 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     run.OnWindowThread([&] {
         UpdateDialog& dialog = run.Dialog();
         dialog.FilesToUpdate = 10;
-        dialog.TotalBytes = 400;
+        dialog.TotalBytes = 409'600;
+        // As if the previous sample had been taken a quarter of a second ago.
+        dialog.LastSampleClock = static_cast<int32_t>(std::clock()) - 250;
         for (int i = 0; i < 8; ++i)
             dialog.Tasks.PushBack(new CInetFile);
         dialog.SetStatusText(L"正在更新文件：Halvenport.exe");
@@ -146,13 +149,14 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     file.Kind = 2;
     file.Length = 1000;
     file.Received = 450;
-    SendProgress(window, 2, 90, &file); // 45 % of the file, 90 of 400 bytes = 22 % in all
+    // 45 % of the file; 60,000 of 409,600 bytes is 14 % in all.
+    SendProgress(window, 2, 60'000, &file);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) {
-        return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 71);
+        return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 45);
     });
     KeepScreenshot(shot, L"progress");
     EXPECT_TRUE(BarShows(shot, skin::FileBarY, 146));
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 71));
+    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 45));
     EXPECT_TRUE(OutsideUntouched(shot));
     EXPECT_EQ(SkinMismatch(shot), L"");
 
@@ -176,11 +180,11 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     CInetFile manifest;
     manifest.Kind = 1;
     SendProgress(window, 1, 500, &manifest);
-    for (Step step : {Step{10, 1000, 10, 3, 81},       // 1 %, 100 of 400 = 25 %
-                      Step{990, 1000, 100, 322, 163},  // 99 %, 200 of 400 = 50 %
-                      Step{1000, 1000, 200, 326, 326}, // 100 %, 400 of 400
+    for (Step step : {Step{10, 1000, 42'400, 3, 81},      // 1 %; 102,400 bytes = 25 %
+                      Step{990, 1000, 60'000, 322, 127},  // 99 %; 162,400 = 39 %
+                      Step{1000, 1000, 45'000, 326, 163}, // 100 %; 207,400 = 50 %
                       // A file above 42,949,672 bytes: 3e9 x 100 overflows 32 bits.
-                      Step{3'000'000'000u, 4'000'000'000u, 0, 244, 326}}) {
+                      Step{3'000'000'000u, 4'000'000'000u, 0, 244, 163}}) {
         file.Received = step.received;
         file.Length = step.length;
         SendProgress(window, 2, step.chunk, &file);
@@ -191,8 +195,9 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
         EXPECT_TRUE(BarShows(shot, skin::FileBarY, step.fileWidth)) << step.fileWidth;
         EXPECT_TRUE(BarShows(shot, skin::TotalBarY, step.totalWidth)) << step.totalWidth;
     }
-    // Past the plan's total (a file bigger than announced) the bar stays within its trough.
-    SendProgress(window, 2, 400, &file);
+    // Past the plan's total (files bigger than announced) the bar stays within its trough.
+    for (int i = 0; i < 4; ++i)
+        SendProgress(window, 2, 60'000, &file);
     shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
     EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 326));
     EXPECT_TRUE(OutsideUntouched(shot));
