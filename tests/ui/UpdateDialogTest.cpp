@@ -302,6 +302,42 @@ TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelea
     EXPECT_TRUE(CloseShows(shot, 0));
 }
 
+TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    auto moveCommands = [&] {
+        int n = -1;
+        run.OnWindowThread([&] { n = dialog.MoveCommands; });
+        return n;
+    };
+
+    // Pressed below the band: moving there drags nothing.
+    MoveCursor(100, 60);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 60));
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 60));
+    ::Sleep(200);
+    EXPECT_EQ(moveCommands(), 0);
+
+    // Still held, the cursor enters the band: the system takes over the move.
+    MoveCursor(100, 10);
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 10));
+    ::Sleep(200);
+    // Each armed move in the band posts a move request and each request runs the system's
+    // move loop until a release; the pointer motion of the cursor move may have added one to
+    // the test's own. The release that no loop takes disarms the window.
+    for (int i = 0; i < 3; ++i) {
+        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
+        ::Sleep(100);
+    }
+    EXPECT_GE(moveCommands(), 1);
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0); // the cursor did not move while the system moved the window
+    EXPECT_EQ(rect.top, 0);
+}
+
 TEST_F(UpdateDialogTest, QuitMessageEndsTheDialogAndRemovesTheTrayIcon) {
     WindowRun run(Address);
     HWND window = run.Window();

@@ -18,6 +18,8 @@ void SessionlessDialog::ExitProcessNow() {
 }
 
 bool SessionlessDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MOVE)
+        ++MoveCommands;
     if (message == WM_RUN_ON_WINDOW_THREAD) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
         result = 0;

@@ -25,6 +25,8 @@ public:
     // What the close button left behind when it would have ended the process.
     bool ExitRequested = false;
     bool TrayIconAtExit = true;
+    // System move commands that reached the window (a drag of the title band).
+    int MoveCommands = 0;
 
 protected:
     void ExitProcessNow() override;
