@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cwchar>
+#include <utility>
 
 namespace {
 
