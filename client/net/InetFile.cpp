@@ -88,7 +88,9 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
 
 } // namespace
 
-CInetFile::CInetFile() { ErrorText = DownloadErrorText(-1); }
+CInetFile::CInetFile() {
+    ErrorText = DownloadErrorText(-1);
+}
 
 CInetFile::~CInetFile() {
     // The worker notices the flag when its current read returns, so this wait is bounded by one
@@ -112,8 +114,8 @@ void CInetFile::ThrowError(int32_t code) {
 void CInetFile::Run() {
     int32_t result = DownloadOk;
     const WPARAM kindWord = MakeDownloadWParam(Kind, 0);
-    UniqueInternet session(::InternetOpenW(L"Tessaly - MFC App", INTERNET_OPEN_TYPE_PRECONFIG,
-                                           nullptr, nullptr, 0));
+    UniqueInternet session(
+        ::InternetOpenW(L"Tessaly - MFC App", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     UniqueInternet connection;
     UniqueInternet request;
     try {
