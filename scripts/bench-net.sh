@@ -31,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 
 # Warm the wineserver with every stream on /dev/null, so its helpers hold none of ours.
-/usr/lib/wine/wineserver -p
+/usr/lib/wine/wineserver -p 2>/dev/null || true # already running is fine
 "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 
 # Wine maps drive Z: to the Unix root.
