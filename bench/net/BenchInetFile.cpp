@@ -28,8 +28,8 @@ int wmain(int argc, wchar_t** argv) {
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"BenchInetFile";
     ::RegisterClassW(&windowClass);
-    HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
-                                    HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, windowClass.hInstance, nullptr);
 
     CInetFile task;
     task.URL = argv[1];

@@ -88,7 +88,9 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
 
 } // namespace
 
-CInetFile::CInetFile() { ErrorText = DownloadErrorText(-1); }
+CInetFile::CInetFile() {
+    ErrorText = DownloadErrorText(-1);
+}
 
 CInetFile::~CInetFile() {
     // The worker notices the flag when its current read returns, so this wait is bounded by one
@@ -112,8 +114,8 @@ void CInetFile::ThrowError(int32_t code) {
 void CInetFile::Run() {
     int32_t result = DownloadOk;
     const WPARAM kindWord = MakeDownloadWParam(Kind, 0);
-    UniqueInternet session(::InternetOpenW(L"Tessaly - MFC App", INTERNET_OPEN_TYPE_PRECONFIG,
-                                           nullptr, nullptr, 0));
+    UniqueInternet session(
+        ::InternetOpenW(L"Tessaly - MFC App", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     UniqueInternet connection;
     UniqueInternet request;
     try {
@@ -201,12 +203,24 @@ void CInetFile::Run() {
         // still go out with a non-zero code.
         result = DownloadConnectFailed;
     }
-    // Closed before the done message, so the receiver may reuse the file and the connection.
+    // The local file closed with its scope; the HTTP handles go before the done message, since
+    // the receiver may act on it (and delete this task) at once.
     request.reset();
     connection.reset();
     session.reset();
     if (NotifyWindow != nullptr)
-        ::PostMessageW(NotifyWindow, WM_DOWNLOAD_DONE,
-                       kindWord | static_cast<WORD>(static_cast<uint32_t>(result)),
-                       reinterpret_cast<LPARAM>(this));
+        PostDone(static_cast<WORD>(static_cast<uint32_t>(result)));
+}
+
+void CInetFile::PostDone(WORD code) {
+    const WPARAM wParam = MakeDownloadWParam(Kind, code);
+    // A thread's queue holds a limited number of posted messages (10,000 by default on Windows),
+    // and a fast download posts one per kilobyte: a window that falls behind could refuse the
+    // one message its session waits for. Retry while the queue is full; give up when the owner
+    // is deleting the task, because it is then blocked waiting for this thread and ignores the
+    // message anyway.
+    while (
+        !::PostMessageW(NotifyWindow, WM_DOWNLOAD_DONE, wParam, reinterpret_cast<LPARAM>(this)) &&
+        ::GetLastError() == ERROR_NOT_ENOUGH_QUOTA && !Cancel && ::IsWindow(NotifyWindow))
+        ::Sleep(10);
 }

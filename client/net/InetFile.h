@@ -61,4 +61,7 @@ public:
     bool ForceOverwrite = false;
     bool Execute = false;
     std::wstring ExecutePar;
+
+private:
+    void PostDone(WORD code);
 };

@@ -36,8 +36,7 @@ void WorkerThread::WaitThread() {
     // No time-out: the owner waits as long as the run takes; a derived Run notices its cancel
     // request within one blocking step.
     ::WaitForSingleObject(DoneEvent.get(), INFINITE);
-    UniqueHandle thread(
-        ::InterlockedExchangePointer(&ThreadHandle, nullptr));
+    UniqueHandle thread(::InterlockedExchangePointer(&ThreadHandle, nullptr));
     if (thread) {
         // The event says Run has returned; the thread may still be on its way out.
         ::WaitForSingleObject(thread.get(), INFINITE);

@@ -39,18 +39,21 @@ void WriteFileBytes(const std::wstring& path, const std::string& content) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                nullptr);
+    ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
 }
 
 bool FileExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-WORD Low(const PostedMessage& m) { return LOWORD(m.WParam); }
-WORD High(const PostedMessage& m) { return HIWORD(m.WParam); }
+WORD Low(const PostedMessage& m) {
+    return LOWORD(m.WParam);
+}
+WORD High(const PostedMessage& m) {
+    return HIWORD(m.WParam);
+}
 
-class InetFileTest : public ::testing::Test {
+class InetFile : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         server_ = new TestHttpServer;
@@ -113,9 +116,9 @@ protected:
     MessageRecorder recorder_;
 };
 
-TestHttpServer* InetFileTest::server_ = nullptr;
+TestHttpServer* InetFile::server_ = nullptr;
 
-TEST_F(InetFileTest, DownloadsTheBodyChunkByChunk) {
+TEST_F(InetFile, DownloadsTheBodyChunkByChunk) {
     const size_t size = 50 * 1024 + 517;
     server_->Serve("/files/data.bin", Response::Generated(size));
     auto task = Task(server_->UrlW("/files/data.bin?v=3&x=a#part"), Local(L"data.bin"));
@@ -152,7 +155,7 @@ TEST_F(InetFileTest, DownloadsTheBodyChunkByChunk) {
     EXPECT_TRUE(request.Completed);
 }
 
-TEST_F(InetFileTest, KindTwoWritesBesideTheTargetOtherKindsWriteTheTarget) {
+TEST_F(InetFile, KindTwoWritesBesideTheTargetOtherKindsWriteTheTarget) {
     server_->Serve("/a.dll", Response::Text("new dll"));
     for (int32_t kind : {2, 1, 7}) {
         SCOPED_TRACE(kind);
@@ -171,7 +174,7 @@ TEST_F(InetFileTest, KindTwoWritesBesideTheTargetOtherKindsWriteTheTarget) {
     }
 }
 
-TEST_F(InetFileTest, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
+TEST_F(InetFile, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
     const std::wstring port = std::to_wstring(server_->Port());
     for (const std::wstring& url :
          {L"https://127.0.0.1:" + port + L"/a", L"ftp://127.0.0.1:" + port + L"/a",
@@ -186,7 +189,7 @@ TEST_F(InetFileTest, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
     EXPECT_TRUE(server_->Requests().empty());
 }
 
-TEST_F(InetFileTest, ErrorStatusLeavesTheLocalFileAlone) {
+TEST_F(InetFile, ErrorStatusLeavesTheLocalFileAlone) {
     server_->Serve("/broken", Response::Error(500));
     WriteFileBytes(Local(L"kept.bin"), "previous content");
     for (const char* path : {"/missing", "/broken"}) {
@@ -203,7 +206,7 @@ TEST_F(InetFileTest, ErrorStatusLeavesTheLocalFileAlone) {
     EXPECT_FALSE(FileExists(Local(L"absent.bin")));
 }
 
-TEST_F(InetFileTest, EmptyBodyGivesAnEmptyFileAndNoProgress) {
+TEST_F(InetFile, EmptyBodyGivesAnEmptyFileAndNoProgress) {
     server_->Serve("/empty", Response::Text(""));
     WriteFileBytes(Local(L"empty.bin"), "old content to be truncated");
     auto task = Task(server_->UrlW("/empty"), Local(L"empty.bin"));
@@ -212,7 +215,7 @@ TEST_F(InetFileTest, EmptyBodyGivesAnEmptyFileAndNoProgress) {
     EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
 }
 
-TEST_F(InetFileTest, RedirectIsFollowedToTheFinalResponse) {
+TEST_F(InetFile, RedirectIsFollowedToTheFinalResponse) {
     server_->Serve("/old", Response::Redirect(server_->Url("/new")));
     server_->Serve("/new", Response::Text("moved here"));
     server_->Serve("/gone", Response::Redirect(server_->Url("/nowhere")));
@@ -233,7 +236,7 @@ TEST_F(InetFileTest, RedirectIsFollowedToTheFinalResponse) {
     EXPECT_EQ(requests[1].Header("Accept"), "*/*");
 }
 
-TEST_F(InetFileTest, RefusedConnectionKeepsTheDefaultText) {
+TEST_F(InetFile, RefusedConnectionKeepsTheDefaultText) {
     const uint16_t port = TestHttpServer::UnusedPort();
     ASSERT_NE(port, 0);
     auto task = Task(FormatW(L"http://127.0.0.1:%u/a.bin", port), Local(L"refused.bin"));
@@ -244,7 +247,7 @@ TEST_F(InetFileTest, RefusedConnectionKeepsTheDefaultText) {
 
 // The HTTP layer reports a body cut short by the server as a normal end; installing such a
 // file would replace a good one with a broken one.
-TEST_F(InetFileTest, BodyCutShortIsAFailure) {
+TEST_F(InetFile, BodyCutShortIsAFailure) {
     Response cut = Response::Generated(10000);
     cut.CloseAfter = 4000;
     server_->Serve("/cut", cut);
@@ -255,7 +258,7 @@ TEST_F(InetFileTest, BodyCutShortIsAFailure) {
     EXPECT_EQ(ReadFileBytes(Local(L"cut.bin.update")), testsupport::PatternBody(4000));
 }
 
-TEST_F(InetFileTest, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
+TEST_F(InetFile, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
     server_->Serve("/big", Response::Generated(8 * 1024));
     // A folder that does not exist: the file cannot be created.
     auto uncreatable = Task(server_->UrlW("/big"), Local(L"no such folder\\x.bin"));
@@ -271,7 +274,7 @@ TEST_F(InetFileTest, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
     EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
 }
 
-TEST_F(InetFileTest, DeletingARunningTaskCancelsAfterOneRead) {
+TEST_F(InetFile, DeletingARunningTaskCancelsAfterOneRead) {
     Response slow = Response::Generated(200 * 1024);
     slow.PaceBytes = 1024;
     slow.PaceDelay = 100ms;
@@ -302,7 +305,7 @@ TEST_F(InetFileTest, DeletingARunningTaskCancelsAfterOneRead) {
     EXPECT_EQ(*written, testsupport::PatternBody(reported));
 }
 
-TEST_F(InetFileTest, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
+TEST_F(InetFile, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
     server_->Serve("/quiet", Response::Text("quiet"));
     CInetFile task;
     task.URL = server_->UrlW("/quiet");

@@ -67,10 +67,9 @@ std::vector<PostedMessage> MessageRecorder::Messages(UINT message) const {
 }
 
 size_t MessageRecorder::Count(UINT message) const {
-    return static_cast<size_t>(std::count_if(messages_.begin(), messages_.end(),
-                                             [&](const PostedMessage& m) {
-                                                 return m.Message == message;
-                                             }));
+    return static_cast<size_t>(
+        std::count_if(messages_.begin(), messages_.end(),
+                      [&](const PostedMessage& m) { return m.Message == message; }));
 }
 
 } // namespace testsupport

@@ -16,8 +16,7 @@ constexpr size_t MaxHeaderBytes = 64 * 1024;
 constexpr size_t SendPiece = 64 * 1024;
 
 bool EqualsNoCaseA(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -125,11 +124,11 @@ std::optional<std::wstring> FolderPath(const std::wstring& folder, const std::st
         if (segment == "..")
             return std::nullopt;
     }
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, decoded.data(),
-                                       static_cast<int>(decoded.size()), nullptr, 0);
+    int length = ::MultiByteToWideChar(CP_UTF8, 0, decoded.data(), static_cast<int>(decoded.size()),
+                                       nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, decoded.data(), static_cast<int>(decoded.size()),
-                          wide.data(), length);
+    ::MultiByteToWideChar(CP_UTF8, 0, decoded.data(), static_cast<int>(decoded.size()), wide.data(),
+                          length);
     std::replace(wide.begin(), wide.end(), L'/', L'\\');
     return folder + wide;
 }
@@ -207,11 +206,15 @@ size_t RequestRecord::HeaderCount(const std::string& name) const {
     }));
 }
 
-std::string RequestRecord::Path() const { return Target.substr(0, Target.find('?')); }
+std::string RequestRecord::Path() const {
+    return Target.substr(0, Target.find('?'));
+}
 
 TestHttpServer::TestHttpServer() = default;
 
-TestHttpServer::~TestHttpServer() { Stop(); }
+TestHttpServer::~TestHttpServer() {
+    Stop();
+}
 
 bool TestHttpServer::Start(uint16_t port) {
     WSADATA data{};
@@ -275,8 +278,8 @@ std::string TestHttpServer::Url(const std::string& path) const {
 
 std::wstring TestHttpServer::UrlW(const std::string& path) const {
     std::string url = Url(path);
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()),
-                                       nullptr, 0);
+    int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), wide.data(),
                           length);
