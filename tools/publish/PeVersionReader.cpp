@@ -57,29 +57,38 @@ public:
     MappedImage(ByteSource& source, std::vector<Section> sections)
         : source_(source), sections_(std::move(sections)) {}
 
+    // Whether `length` bytes at `rva` lie within one section, so that a claimed size can be
+    // checked before anything is allocated for it.
+    bool Holds(uint64_t rva, uint64_t length) const { return Find(rva, length) != nullptr; }
+
     // `length` bytes at `rva`, all within one section: the file's bytes, then the zeros the
     // loader puts where a section's virtual size exceeds its raw data.
     bool Read(uint64_t rva, void* buffer, size_t length) {
+        const Section* section = Find(rva, length);
+        if (!section)
+            return false;
+        const uint64_t start = rva - section->VirtualAddress;
+        const uint64_t fromFile =
+            start < section->RawSize ? std::min<uint64_t>(length, section->RawSize - start) : 0;
+        if (fromFile != 0 && !source_.ReadAt(uint64_t{section->RawOffset} + start, buffer,
+                                             static_cast<size_t>(fromFile)))
+            return false;
+        std::memset(static_cast<unsigned char*>(buffer) + fromFile, 0,
+                    length - static_cast<size_t>(fromFile));
+        return true;
+    }
+
+private:
+    const Section* Find(uint64_t rva, uint64_t length) const {
         for (const Section& s : sections_) {
             const uint64_t extent = std::max(s.VirtualSize, s.RawSize);
             if (rva < s.VirtualAddress || rva - s.VirtualAddress >= extent)
                 continue;
-            const uint64_t start = rva - s.VirtualAddress;
-            if (length > extent - start)
-                return false;
-            const uint64_t fromFile =
-                start < s.RawSize ? std::min<uint64_t>(length, s.RawSize - start) : 0;
-            if (fromFile != 0 && !source_.ReadAt(uint64_t{s.RawOffset} + start, buffer,
-                                                 static_cast<size_t>(fromFile)))
-                return false;
-            std::memset(static_cast<unsigned char*>(buffer) + fromFile, 0,
-                        length - static_cast<size_t>(fromFile));
-            return true;
+            return length <= extent - (rva - s.VirtualAddress) ? &s : nullptr;
         }
-        return false;
+        return nullptr;
     }
 
-private:
     ByteSource& source_;
     std::vector<Section> sections_;
 };
@@ -97,6 +106,8 @@ bool ReadDirectory(MappedImage& image, uint32_t rootRva, uint32_t offset,
     if (!image.Read(rva, head, sizeof head))
         return false;
     const size_t count = size_t{Le16(head + 12)} + Le16(head + 14);
+    if (!image.Holds(rva + sizeof head, count * 8))
+        return false;
     std::vector<unsigned char> raw(count * 8);
     if (count != 0 && !image.Read(rva + sizeof head, raw.data(), raw.size()))
         return false;
@@ -159,8 +170,11 @@ PeVersionResult ReadPeVersion(ByteSource& source) {
     if (Le32(count) < 3 || rootRva == 0 || Le32(directory + 4) == 0)
         return NoVersion("no resources");
 
+    const uint64_t tableOffset = optionalOffset + optionalSize;
+    if (tableOffset > source.Size() || uint64_t{sectionCount} * 40 > source.Size() - tableOffset)
+        return Damaged("the file ends inside the section table");
     std::vector<unsigned char> table(size_t{sectionCount} * 40);
-    if (!table.empty() && !source.ReadAt(optionalOffset + optionalSize, table.data(), table.size()))
+    if (!table.empty() && !source.ReadAt(tableOffset, table.data(), table.size()))
         return Damaged("the file ends inside the section table");
     std::vector<Section> sections(sectionCount);
     for (size_t i = 0; i < sectionCount; ++i) {
