@@ -1,4 +1,5 @@
 #include "publish/LastWriteTime.h"
+#include "publish/PathText.h"
 #include "publish/PublishCommandLine.h"
 #include "publish/Publisher.h"
 
@@ -58,8 +59,9 @@ protected:
 
 TEST_F(Publisher, WritesOneReadableFileElementPerFileSortedByPath) {
     const std::string picture = "\xE5\x9B\xBE\xE7\x89\x87"; // a folder with a Chinese name
+    const fs::path pictureFile = Release() / PathFromUtf8("skin/" + picture + "/b & c.bmp");
     WriteAll(Release() / "setup.exe", "MZ but nothing else");
-    WriteAll(Release() / "skin" / picture / "b & c.bmp", "bmp");
+    WriteAll(pictureFile, "bmp");
     WriteAll(Release() / "skin" / "a.bmp", "bmp!");
     WriteAll(Release() / "skin-old.txt", "");
     fs::copy_file(TestImage("version64.dll"), Release() / "sys.dll");
@@ -94,7 +96,7 @@ TEST_F(Publisher, WritesOneReadableFileElementPerFileSortedByPath) {
         picture +
         "</LocalPath>\n"
         "    <Length>3</Length>\n" +
-        Times(Release() / "skin" / picture / "b & c.bmp") +
+        Times(pictureFile) +
         "    <URL>http://127.0.0.1:18080/game/skin/%E5%9B%BE%E7%89%87/b%20%26%20c.bmp</URL>\n"
         "    <ZipFile>YES</ZipFile>\n  </File>\n"
         "  <File>\n    <FileName>skin-old.txt</FileName>\n    <LocalPath></LocalPath>\n"
