@@ -163,6 +163,10 @@ TEST_F(Publisher, RefusesWhatTheUpdaterCannotServeAndWritesNothing) {
     EXPECT_NE(refusal(request).find("|"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder_.Path() / "list.txt"));
 
+    WriteAll(Release() / " lead.txt", "x");
+    EXPECT_NE(refusal(Request()).find("starts with a space"), std::string::npos);
+    fs::remove(Release() / " lead.txt");
+
     // Sparse files: the size is what counts, not the disk space.
     {
         std::ofstream(Release() / "huge.bin").close();

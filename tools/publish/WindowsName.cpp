@@ -41,6 +41,8 @@ std::string WindowsNameProblem(std::string_view name) {
         if (!IsXmlChar(c))
             return "the name holds a character that XML cannot carry";
     }
+    if (name.front() == ' ')
+        return "the name starts with a space, which the updater's XML reader drops";
     if (name.back() == '.' || name.back() == ' ')
         return "the name ends in a dot or a space, which Windows drops";
     if (IsDeviceName(name))

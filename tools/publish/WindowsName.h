@@ -1,14 +1,13 @@
 #pragma once
-// Names that a release folder on Linux may hold but the updater's Windows cannot: the updater
-// would fail to create the file, or write it somewhere else than the manifest says.
+// Names that a release folder may hold but the updater cannot install under that name: Windows
+// would refuse or alter them, or the updater's XML reader would not give them back exactly.
 
 #include <string>
 #include <string_view>
 
 namespace publish {
 
-// Why the file or folder name (valid UTF-8, one level) cannot be used on Windows; empty when it
-// can.
+// Why the file or folder name (one level) cannot be published; empty when it can.
 std::string WindowsNameProblem(std::string_view name);
 
 // The key under which Windows would consider two relative paths the same file. Only ASCII
