@@ -23,6 +23,7 @@ TEST(Glob, PatternWithSeparatorMatchesTheWholePath) {
     EXPECT_TRUE(Glob("/skin/a.bmp").Matches("skin/a.bmp"));
     EXPECT_TRUE(Glob("skin/**").Matches("skin/img/deep/a.bmp"));
     EXPECT_FALSE(Glob("skin/**").Matches("skins/a.bmp"));
+    EXPECT_TRUE(Glob("skin/").Matches("skin/img/a.bmp"));
 }
 
 TEST(Glob, DoubleStarSlashMatchesAnyNumberOfFolders) {

@@ -118,6 +118,7 @@ TEST_F(Publisher, LeavesItsOwnOutputAndExcludedFilesOut) {
     WriteAll(Release() / "game.pdb", "x");
     WriteAll(Release() / ".git" / "config", "x");
     WriteAll(Release() / "UpDataGame.xml", "an older manifest");
+    WriteAll(Release() / "UpDataGame.xml.tmp123", "what a killed run left");
     PublishRequest request = Request();
     request.ManifestPath = Release() / "sub" / ".." / "UpDataGame.xml";
     fs::create_directories(Release() / "sub");
@@ -136,7 +137,9 @@ TEST_F(Publisher, LeavesItsOwnOutputAndExcludedFilesOut) {
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(Release()))
         ++files;
-    EXPECT_EQ(files, 6u); // nothing temporary left behind
+    EXPECT_EQ(files, 7u); // nothing temporary left behind but the killed run's file
+    ASSERT_EQ(sink.Warnings.size(), 2u);
+    EXPECT_NE(sink.Warnings[0].find("UpDataGame.xml.tmp123"), std::string::npos);
 }
 
 TEST_F(Publisher, RefusesWhatTheUpdaterCannotServeAndWritesNothing) {

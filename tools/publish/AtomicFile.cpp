@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string& error) {
     std::random_device random;
     fs::path temporary = path;
-    temporary += ".tmp" + std::to_string(random() % 1000000u);
+    temporary += kTemporarySuffix + std::to_string(random() % 1000000u);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {

@@ -9,6 +9,9 @@
 
 namespace publish {
 
+// The temporary file is the target's name followed by this and a number.
+inline constexpr const char* kTemporarySuffix = ".tmp";
+
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string& error);
 

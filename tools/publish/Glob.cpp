@@ -18,6 +18,9 @@ Glob::Glob(std::string_view pattern) {
         if (c == U'\\')
             c = U'/';
     }
+    // "skin/" means the folder with everything in it.
+    if (!text.empty() && text.back() == U'/')
+        text += U"**";
     size_t i = 0;
     while (i < text.size() && text[i] == U'/') // anchored at the release folder either way
         ++i;

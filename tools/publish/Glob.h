@@ -4,7 +4,8 @@
 //   ?    one character other than a folder separator
 //   **   any run of characters across levels; "**/" also matches no folder at all
 // A pattern without a separator is matched against the file name alone, in every folder; one
-// with a separator against the whole relative path. Letters match ignoring ASCII case, as the
+// with a separator against the whole relative path; one ending in a separator matches everything
+// in that folder. Letters match ignoring ASCII case, as the
 // file names will on Windows.
 
 #include <string>

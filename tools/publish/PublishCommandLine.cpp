@@ -23,7 +23,8 @@ const char* const kPublishUsage =
     "  --help                   this text\n"
     "\n"
     "Patterns: * within a folder level, ? one character, ** across levels; a pattern without /\n"
-    "matches file names in every folder. Later rules win over earlier ones.\n";
+    "matches file names in every folder, one ending in / a whole folder. Later rules win over\n"
+    "earlier ones.\n";
 
 CommandLineOutcome ParsePublishCommandLine(const std::vector<std::string>& arguments,
                                            PublishRequest& request, std::string& error) {

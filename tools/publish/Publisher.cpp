@@ -43,6 +43,17 @@ std::string RelativeInside(const fs::path& folder, const fs::path& file) {
     return joined;
 }
 
+// The temporary file that WriteFileAtomically leaves when the tool is killed while writing.
+bool IsLeftOver(const std::string& relative, const std::vector<std::string>& ownFiles) {
+    for (const std::string& own : ownFiles) {
+        const std::string prefix = own + kTemporarySuffix;
+        if (relative.size() > prefix.size() && relative.compare(0, prefix.size(), prefix) == 0 &&
+            relative.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 bool LoadRules(const PublishRequest& request, PublishRules& rules, MessageSink& sink) {
     bool ok = true;
     int number = 0;
@@ -145,6 +156,11 @@ bool BuildManifestEntries(const PublishRequest& request, MessageSink& sink,
 
     entries.clear();
     for (const ReleaseFile& file : scan.Files) {
+        if (IsLeftOver(file.RelativePath(), skipped)) {
+            sink.Warning(DisplayPath(file.FullPath) +
+                         ": left behind by an interrupted run; not published");
+            continue;
+        }
         ManifestEntry entry;
         entry.FileName = file.Segments.back();
         entry.LocalPath =
