@@ -51,6 +51,10 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+bool PathExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::wstring TestProgramPath(const std::wstring& name) {
     return std::wstring(TEST_PROGRAMS_DIR) + L"\\" + name;
 }

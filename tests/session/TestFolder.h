@@ -23,6 +23,7 @@ private:
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path); // empty when unreadable
+bool PathExists(const std::wstring& path);
 
 // A program or DLL built for the tests (StartRecorder.exe, GameCore_1_0_0_10.dll, ...).
 std::wstring TestProgramPath(const std::wstring& name);
