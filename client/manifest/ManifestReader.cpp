@@ -137,12 +137,12 @@ bool WalkFileElements(IXMLDOMNodeList* files, const ManifestEntrySink& sink) {
 
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
     UniqueBstr tagName(L"File");
+    // The variant owns the path's copy from here on, so it is freed on every way out.
     UniqueVariant source;
-    BSTR pathText = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-    if (!tagName.get() || !pathText)
-        return false;
     V_VT(&source.get()) = VT_BSTR;
-    V_BSTR(&source.get()) = pathText;
+    V_BSTR(&source.get()) = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
+    if (!tagName.get() || !V_BSTR(&source.get()))
+        return false;
 
     ComPtr<IXMLDOMDocument> document;
     if (FAILED(::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER,

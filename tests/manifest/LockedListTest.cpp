@@ -29,40 +29,29 @@ template <typename Operation> bool UsableFromAnotherThread(Operation operation) 
 
 TEST(TaskList, RemoveUnlinksEveryNodeAndDestroysTheTaskOnce) {
     destroyedTasks = 0;
-    TaskList tasks;
-    EXPECT_EQ(tasks.Front(), nullptr);
-    EXPECT_EQ(tasks.Count(), 0u);
-
-    auto* twice = new CountedTask;
-    auto* other = new CountedTask;
-    tasks.PushBack(twice);
-    tasks.PushBack(other);
-    tasks.PushBack(twice);
-    EXPECT_EQ(tasks.Count(), 3u);
-    EXPECT_EQ(tasks.Front(), twice);
-
-    tasks.Remove(twice);
-    EXPECT_EQ(destroyedTasks, 1);
-    EXPECT_EQ(tasks.Count(), 1u);
-    EXPECT_EQ(tasks.Front(), other);
-
-    // A task the list does not hold is still the list's to destroy.
-    tasks.Remove(new CountedTask);
-    EXPECT_EQ(destroyedTasks, 2);
-    EXPECT_EQ(tasks.Count(), 1u);
-    EXPECT_TRUE(UsableFromAnotherThread([&] { return tasks.Count(); }));
-}
-
-TEST(TaskList, ClearAndDestructionDestroyEveryTask) {
-    destroyedTasks = 0;
     {
         TaskList tasks;
-        tasks.PushBack(new CountedTask);
-        tasks.PushBack(new CountedTask);
-        tasks.Clear();
-        EXPECT_EQ(destroyedTasks, 2);
+        EXPECT_EQ(tasks.Front(), nullptr);
         EXPECT_EQ(tasks.Count(), 0u);
-        tasks.PushBack(new CountedTask);
+
+        auto* twice = new CountedTask;
+        auto* other = new CountedTask;
+        tasks.PushBack(twice);
+        tasks.PushBack(other);
+        tasks.PushBack(twice);
+        EXPECT_EQ(tasks.Front(), twice);
+        tasks.Remove(twice);
+        EXPECT_EQ(destroyedTasks, 1);
+        EXPECT_EQ(tasks.Count(), 1u);
+        EXPECT_EQ(tasks.Front(), other);
+
+        // A task the list does not hold is still the list's to destroy.
+        tasks.Remove(new CountedTask);
+        EXPECT_EQ(destroyedTasks, 2);
+        EXPECT_TRUE(UsableFromAnotherThread([&] { return tasks.Count(); }));
+
+        tasks.Clear();
+        EXPECT_EQ(destroyedTasks, 3);
         tasks.PushBack(new CountedTask);
         tasks.PushBack(new CountedTask);
     }

@@ -146,6 +146,7 @@ TEST_F(InetFileTest, DownloadsTheBodyChunkByChunk) {
     EXPECT_EQ(request.Target, "/files/data.bin?v=3&x=a");
     EXPECT_EQ(request.Header("Accept"), "*/*");
     EXPECT_EQ(request.HeaderCount("Accept"), 1u);
+    EXPECT_EQ(request.Header("User-Agent"), "Tessaly_Zelk");
     EXPECT_EQ(request.HeaderCount("User-Agent"), 1u);
     EXPECT_EQ(request.Header("Host"), "127.0.0.1:" + std::to_string(server_->Port()));
     EXPECT_TRUE(request.Completed);
