@@ -47,6 +47,7 @@ void UpdateSession::DeleteTemporaryFile(const std::wstring& path) {
 }
 
 void UpdateSession::StartSession(const std::wstring& serverListAddress) {
+    runStarted_ = true;
     Files.Clear();
     BytesDone = 0;
     window_.SetStatusText(L"正在连接获取服务器列表");
@@ -65,6 +66,7 @@ void UpdateSession::ConnectServer() {
     ServerEntry* server = Servers.ServerAt(serverIndex_);
     if (!server)
         return;
+    runStarted_ = true;
     std::wstring target = MakeTemporaryFile();
     Files.Clear();
     window_.SetStatusText(FormatW(L"正在连接：%ls", server->Name.c_str()));
@@ -84,7 +86,7 @@ void UpdateSession::ConnectServer() {
 
 void UpdateSession::RunSchedulingStep() {
     CriticalSectionLock hold(Lock);
-    if (runEnded_ || ActiveCount >= MaxActive)
+    if (!runStarted_ || runEnded_ || ActiveCount >= MaxActive)
         return;
     // Only the front task is ever started, and it stays at the front until its done message has
     // been handled: downloads run strictly one after another, in queue order.

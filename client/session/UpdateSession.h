@@ -83,6 +83,8 @@ private:
 
     SessionWindow& window_;
     size_t serverIndex_ = 0;
+    // Nothing is started before the run has begun, so a window can be shown without a session.
+    bool runStarted_ = false;
     bool runEnded_ = false;
     std::vector<std::wstring> temporaryFiles_;
 };
