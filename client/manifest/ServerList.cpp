@@ -12,6 +12,15 @@ ServerEntry* ServerList::FirstServer() {
     return nullptr;
 }
 
+ServerEntry* ServerList::ServerAt(size_t index) {
+    CriticalSectionLock hold(lock_);
+    for (ServerEntry* server : items_) {
+        if (server && index-- == 0)
+            return server;
+    }
+    return nullptr;
+}
+
 bool ServerList::PushBack(ServerEntry* server) {
     if (!server)
         return false;

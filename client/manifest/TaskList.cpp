@@ -25,6 +25,15 @@ unsigned TaskList::Count() {
     return static_cast<unsigned>(items_.size());
 }
 
+bool TaskList::Contains(const CInetFile* task) {
+    CriticalSectionLock hold(lock_);
+    for (const CInetFile* held : items_) {
+        if (held == task)
+            return true;
+    }
+    return false;
+}
+
 void TaskList::Remove(CInetFile* task) {
     CriticalSectionLock hold(lock_);
     items_.remove(task);

@@ -21,6 +21,9 @@ public:
 
     unsigned Count();
 
+    // Whether a node holds `task`: a done message for a task the list no longer holds is ignored.
+    bool Contains(const CInetFile* task);
+
     // Unlinks every node holding `task`, then destroys the task once, even when no node held it.
     void Remove(CInetFile* task);
 };

@@ -4,6 +4,7 @@
 #include "net/DownloadMessages.h"
 #include "net/InetFile.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileUtil.h"
 #include "ui/CloseButton.h"
 #include "ui/ProgressFigures.h"
 #include "ui/ResourceIds.h"
@@ -53,29 +54,17 @@ UpdateDialog::~UpdateDialog() = default;
 
 void UpdateDialog::SetStatusText(const std::wstring& text) {
     StatusText = text;
+    DebugLine(text);
 }
 
-// ---- session hooks -----------------------------------------------------------------------------
-
-void UpdateDialog::StartSession(std::wstring) {
-    Files.Clear();
-    BytesDone = 0;
-    ConnectServer();
+void UpdateDialog::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                                  UINT type) {
+    std::wstring title = caption.empty() ? ProgramName() : caption;
+    ::MessageBoxW(GetSafeHwnd(), text.c_str(), title.c_str(), type);
 }
 
-void UpdateDialog::ConnectServer() {
-    // Session: queue the manifest download of Servers.FirstServer().
-}
-
-void UpdateDialog::RunSchedulingStep() {
-    CriticalSectionLock hold(Lock);
-    // Session: start the task at the front of Tasks when allowed.
-}
-
-LRESULT UpdateDialog::OnDownloadDone(WPARAM, LPARAM) {
-    CriticalSectionLock hold(Lock);
-    // Session: act on the result, then remove the task.
-    return 0;
+void UpdateDialog::StartSession(std::wstring serverListAddress) {
+    Session.StartSession(serverListAddress);
 }
 
 // ---- initialisation and teardown ---------------------------------------------------------------
@@ -94,7 +83,7 @@ bool UpdateDialog::OnInitDialog() {
         ::PostQuitMessage(0);
         return false;
     }
-    Servers.AddServer(BuiltInServerName, BuiltInServerAddress);
+    Session.Servers.AddServer(BuiltInServerName, BuiltInServerAddress);
 
     if (!TrayAdded)
         AddTrayIcon();
@@ -252,13 +241,14 @@ void UpdateDialog::OnPaint() {
                static_cast<int>(StatusText.size()));
     std::wstring speed = SpeedText(Speed);
     ::TextOutW(dc, skin::SpeedX, skin::SpeedY, speed.c_str(), static_cast<int>(speed.size()));
-    std::wstring progress = ProgressLineText(FilePercent, FilesToUpdate, Tasks.Count());
+    std::wstring progress =
+        ProgressLineText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
     ::TextOutW(dc, skin::ProgressX, skin::ProgressY, progress.c_str(),
                static_cast<int>(progress.size()));
 }
 
 LRESULT UpdateDialog::OnDownloadProgress(WPARAM wParam, LPARAM lParam) {
-    CriticalSectionLock hold(Lock);
+    CriticalSectionLock hold(Session.Lock);
     auto* task = reinterpret_cast<CInetFile*>(lParam);
     if (task == nullptr)
         return 0;
@@ -266,12 +256,12 @@ LRESULT UpdateDialog::OnDownloadProgress(WPARAM wParam, LPARAM lParam) {
     // figure by one chunk.
     if (task->Length > 0)
         FilePercent = PercentOf(task->Received.load(), task->Length);
-    if (HIWORD(wParam) == 2) {
-        BytesDone += LOWORD(wParam);
-        if (TotalBytes > 0) {
-            TotalPercent = PercentOf(BytesDone, TotalBytes);
+    if (HIWORD(wParam) == KindUpdateFile) {
+        Session.BytesDone += LOWORD(wParam);
+        if (Session.TotalBytes > 0) {
+            TotalPercent = PercentOf(Session.BytesDone, Session.TotalBytes);
             // The C runtime clock counts milliseconds on this platform.
-            SampleSpeed(BytesDone, static_cast<int32_t>(std::clock()), LastSampleClock,
+            SampleSpeed(Session.BytesDone, static_cast<int32_t>(std::clock()), LastSampleClock,
                         BytesAtLastSample, Speed);
         }
     }
@@ -285,7 +275,7 @@ void UpdateDialog::AnimateTrayIcon() {
     TrayData.uFlags = NIF_ICON;
     ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
 
-    std::wstring tip = TrayTipText(FilePercent, FilesToUpdate, Tasks.Count());
+    std::wstring tip = TrayTipText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
     if (std::wcsncmp(TrayData.szTip, tip.c_str(), MaxTipLength) != 0) {
         CopyTip(TrayData.szTip, MaxTipLength + 1, tip);
         TrayData.uFlags = NIF_TIP;

@@ -1,15 +1,14 @@
 #pragma once
 // The updater's one window: a borderless 500 x 160 dialog painted from skin bitmaps, with a
 // status line, a progress line, a transfer rate, two bars, its own close button and an animated
-// notification-area icon. The update session lives in the same object: it writes the status
-// line and the plan's counters, and the window only shows them.
+// notification-area icon. The update session lives in the window (`Session`): it writes the
+// status line and the plan's counters through the SessionWindow surface, and the window only
+// shows them.
 
-#include "manifest/FileList.h"
-#include "manifest/ServerList.h"
-#include "manifest/TaskList.h"
-#include "platform/CriticalSection.h"
 #include "platform/Dialog.h"
 #include "platform/UniqueHandle.h"
+#include "session/SessionWindow.h"
+#include "session/UpdateSession.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -21,7 +20,7 @@
 // system's default processing and do nothing.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 102;
 
-class UpdateDialog : public Dialog {
+class UpdateDialog : public Dialog, public SessionWindow {
 public:
     static constexpr UINT_PTR TIMER_SCHEDULE = 1000;
     static constexpr UINT_PTR TIMER_REPAINT = 1001;
@@ -33,21 +32,27 @@ public:
     explicit UpdateDialog(std::wstring serverListAddress);
     ~UpdateDialog() override;
 
-    // Replaces the status line. No repaint is asked for: the repaint timer shows it within
-    // 100 ms.
-    void SetStatusText(const std::wstring& text);
+    // Replaces the status line and echoes it to the debugger output channel, so that a run can
+    // be followed with a debug viewer. No repaint is asked for: the repaint timer shows it
+    // within 100 ms.
+    void SetStatusText(const std::wstring& text) override;
+    // A modal box owned by the window; an empty caption gives the program's name.
+    void ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT type) override;
+    HWND WindowHandle() const override { return GetSafeHwnd(); }
 
     // ---- session hooks: the update run itself -------------------------------------------------
     // The first step of the run, at the end of the window's initialisation. Virtual so that a
     // window can be run without a session (the window's own tests do).
     virtual void StartSession(std::wstring serverListAddress);
-    // Queues the manifest download of the first server.
-    void ConnectServer();
+    // Queues the manifest download of the current server.
+    void ConnectServer() { Session.ConnectServer(); }
     // Runs on every tick of both timers: starts the task at the front when allowed.
-    void RunSchedulingStep();
+    void RunSchedulingStep() { Session.RunSchedulingStep(); }
     // WM_DOWNLOAD_DONE: low word of wParam the result code, high word the task's kind, lParam
     // the task.
-    LRESULT OnDownloadDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDownloadDone(WPARAM wParam, LPARAM lParam) {
+        return Session.OnDownloadDone(wParam, lParam);
+    }
 
     // ---- window state, in the order the window and the session share it -----------------------
     HICON Icon = nullptr; // shared icon from the program file: the system owns it
@@ -64,19 +69,9 @@ public:
     int32_t LastSampleClock = 0;
     uint32_t BytesAtLastSample = 0;
     uint32_t Speed = 0;
-    int32_t FilesToUpdate = 0;
-    uint32_t TotalBytes = 0;
-    uint32_t BytesDone = 0;
-    // Recursive: a message box opened under it runs a message loop that may re-enter the
-    // progress, timer and done handlers on this same thread.
-    CriticalSection Lock;
-    // Destroyed in reverse order: tasks first (each waits for its worker), then entries, then
-    // servers.
-    ServerList Servers;
-    FileList Files;
-    TaskList Tasks;
-    int32_t MaxActive = 5;
-    int32_t ActiveCount = 0;
+    // The run: servers, entries and tasks, the plan's counters (FilesToUpdate, TotalBytes,
+    // BytesDone) and the recursive Lock that the progress, timer and done handlers hold.
+    UpdateSession Session{*this};
     bool TrayAdded = false;
     NOTIFYICONDATAW TrayData{};
 

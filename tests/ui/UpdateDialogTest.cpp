@@ -136,12 +136,12 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     // Ten files planned, the third being fetched: eight tasks are still listed.
     run.OnWindowThread([&] {
         UpdateDialog& dialog = run.Dialog();
-        dialog.FilesToUpdate = 10;
-        dialog.TotalBytes = 409'600;
+        dialog.Session.FilesToUpdate = 10;
+        dialog.Session.TotalBytes = 409'600;
         // As if the previous sample had been taken a quarter of a second ago.
         dialog.LastSampleClock = static_cast<int32_t>(std::clock()) - 250;
         for (int i = 0; i < 8; ++i)
-            dialog.Tasks.PushBack(new CInetFile);
+            dialog.Session.Tasks.PushBack(new CInetFile);
         dialog.SetStatusText(L"正在更新文件：Halvenport.exe");
     });
 
@@ -246,8 +246,8 @@ TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     EXPECT_TRUE(TrayIconPresent(window));
 
     run.OnWindowThread([&] {
-        dialog.FilesToUpdate = 3;
-        dialog.Tasks.PushBack(new CInetFile);
+        dialog.Session.FilesToUpdate = 3;
+        dialog.Session.Tasks.PushBack(new CInetFile);
     });
     CInetFile file;
     file.Length = 200;
