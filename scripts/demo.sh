@@ -20,22 +20,28 @@ programs="$root/win64/tools/demo"
 port=18080
 mkdir -p "$demo"
 
-echo "== publishing the demo release"
-rm -rf "$www" && mkdir -p "$release/skins" "$release/tools" "$release/data"
-cp "$programs/GameCore_1_0_0_10.dll" "$release/GameCore.dll"
-cp "$repo/client/ui/res/Background.bmp" "$release/skins/lobby.bmp"
-cp "$programs/StartRecorder.exe" "$release/tools/notice.exe"
-printf 'Halvenport 游戏大厅\r\n本次更新修正了若干问题。\r\n' > "$release/readme.txt"
-# Large enough (and sent slowly enough) that the window is seen at work.
-head -c 2500000 /dev/urandom > "$release/data/cards.pak"
-"$repo/out/native/publish-manifest" "$release" \
-    --base "http://127.0.0.1:$port/release/" \
-    --out "$www/UpDataGame.xml" \
-    --rule "GameCore.dll:Register=YES" \
-    --rule "tools/notice.exe:Execute=YES" \
-    --rule "tools/notice.exe:ExecutePar=--started-by-update" \
-    --server-list "$www/UpdataDll.xml" \
-    --server "备用服务器=http://127.0.0.1:$port/UpDataGame.xml"
+if [ ! -d "$release" ] || [ "${1:-}" = "--reset" ]; then
+    echo "== publishing the demo release in $www"
+    rm -rf "$www" && mkdir -p "$release/skins" "$release/tools" "$release/data"
+    cp "$programs/GameCore_1_0_0_10.dll" "$release/GameCore.dll"
+    cp "$repo/client/ui/res/Background.bmp" "$release/skins/lobby.bmp"
+    cp "$programs/StartRecorder.exe" "$release/tools/notice.exe"
+    printf 'Halvenport 游戏大厅\r\n本次更新修正了若干问题。\r\n' > "$release/readme.txt"
+    # Large enough (and sent slowly enough) that the window is seen at work.
+    python3 -c 'import sys; sys.stdout.buffer.write(bytes(i * 7 % 251 for i in range(2500000)))' \
+        > "$release/data/cards.pak"
+    # Files without a version are judged by time: the release's copies are older than any
+    # copy an update run writes, so a second run finds the installation current.
+    find "$release" -type f -exec touch -d '2026-01-01 00:00:00 UTC' {} +
+    "$repo/out/native/publish-manifest" "$release" \
+        --base "http://127.0.0.1:$port/release/" \
+        --out "$www/UpDataGame.xml" \
+        --rule "GameCore.dll:Register=YES" \
+        --rule "tools/notice.exe:Execute=YES" \
+        --rule "tools/notice.exe:ExecutePar=--started-by-update" \
+        --server-list "$www/UpdataDll.xml" \
+        --server "备用服务器=http://127.0.0.1:$port/UpDataGame.xml"
+fi
 
 if [ ! -d "$install" ] || [ "${1:-}" = "--reset" ]; then
     echo "== making an installation with older copies in $install"
@@ -53,38 +59,32 @@ trap stop_update_server EXIT
 
 echo "== running Refreshor.exe under Wine"
 export WINEPREFIX="$root/wineprefix"
-. "$repo/scripts/wine-env.sh"
-# Status lines go to the debugger output channel, which Wine prints with this channel on.
-export WINEDEBUG="-all,warn+debugstr"
-run_updater() {
-    /usr/lib/wine/wineserver -p || true
-    "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
-    cd "$install"
-    "$WINE" Refreshor.exe "http://127.0.0.1:$port/UpdataDll.xml" auto \
-        </dev/null >/dev/null 2>"$demo/refreshor.log" &
-    local pid=$!
-    sleep 2.5
-    xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 500 -height 160 |
-        pnmtopng > "$demo/screenshot.png" 2>/dev/null || true
-    wait "$pid" || true
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
-}
-export -f run_updater
-export WINE install port demo
+run=("$repo/scripts/run-refreshor.sh" "$install" "http://127.0.0.1:$port/UpdataDll.xml"
+     "$demo/refreshor.log" "$demo/screenshot.png")
 if [ -n "${DISPLAY:-}" ]; then
-    run_updater
+    "${run[@]}" || true
 else
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c run_updater
+    xvfb-run -a -s "-screen 0 1024x768x24" "${run[@]}" || true
 fi
 
 echo
 echo "== status lines of the run"
-grep -a 'OutputDebugString' "$demo/refreshor.log" | grep -av -e '"OnPaint' -e '"asdfasdf' |
-    sed -e 's/.*OutputDebugString[AW] "//' -e 's/\\n"$//' -e 's/"$//' |
-    iconv -f GBK -t UTF-8 -c | uniq | sed 's/^/  /'
+# Wine prints each line as a C string literal of the ANSI (GBK) bytes.
+python3 - "$demo/refreshor.log" <<'PY'
+import codecs, re, sys
+last = None
+for raw in open(sys.argv[1], 'rb').read().decode('latin-1').splitlines():
+    m = re.search(r'OutputDebugString[AW] "(.*)"$', raw)
+    if not m:
+        continue
+    text = codecs.escape_decode(m.group(1).encode('latin-1'))[0].decode('gbk', 'replace').rstrip('\n')
+    if text not in ('OnPaint', 'asdfasdf') and text != last:
+        print('  ' + text)
+        last = text
+PY
 echo
 echo "== requests the update server answered"
-awk '{print "  " $7, $9}' "$demo/nginx-access.log"
+awk '/Tessaly_Zelk/ {print "  " $7, $9}' "$demo/nginx-access.log"
 echo
 echo "== programs the run started"
 for log in "$install/tools/started.log" "$install/started.log"; do
