@@ -3,6 +3,10 @@
 # (a) 200 files of 4 KiB and (b) one 64 MiB file from a local nginx; curl fetches the same
 # files one after another from the same server in the same run. Prints wall times and ratios.
 set -euo pipefail
+# The updater's window needs a display.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
 export BUILD_ROOT="$root"
@@ -74,6 +78,10 @@ mkdir -p "$www/large"
 head -c $((64 * 1024 * 1024)) /dev/urandom > "$www/large/big.dat"
 
 echo "Update runs against nginx on 127.0.0.1:$port (each Refreshor run includes Wine's start)"
-report "200 files of 4 KiB" "$(update_run small)" "$(curl_run small)" $((200 * 4096))
-report "one file of 64 MiB" "$(update_run large)" "$(curl_run large)" $((64 * 1024 * 1024))
+small_update=$(update_run small)
+small_curl=$(curl_run small)
+large_update=$(update_run large)
+large_curl=$(curl_run large)
+report "200 files of 4 KiB" "$small_update" "$small_curl" $((200 * 4096))
+report "one file of 64 MiB" "$large_update" "$large_curl" $((64 * 1024 * 1024))
 /usr/lib/wine/wineserver -k 2>/dev/null || true

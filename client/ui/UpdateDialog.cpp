@@ -271,16 +271,25 @@ LRESULT UpdateDialog::OnDownloadProgress(WPARAM wParam, LPARAM lParam) {
 }
 
 void UpdateDialog::AnimateTrayIcon() {
+    // The record follows every chunk; the shell hears of it at most every TrayRefreshMs. Each
+    // notification-area call is a round trip to the shell's process (about 3 ms under Wine), and
+    // with one per kilobyte the window fell so far behind its progress messages that a 64 MiB
+    // file took minutes to be reported done. Nobody can see an icon change more often anyway.
     TrayData.hIcon = LoadProgramIcon(NextTrayIcon(TrayAnimationCounter));
-    TrayData.uFlags = NIF_ICON;
-    ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
-
+    UINT changed = NIF_ICON;
     std::wstring tip = TrayTipText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
     if (std::wcsncmp(TrayData.szTip, tip.c_str(), MaxTipLength) != 0) {
         CopyTip(TrayData.szTip, MaxTipLength + 1, tip);
-        TrayData.uFlags = NIF_TIP;
-        ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+        changed |= NIF_TIP;
     }
+    trayPending_ |= changed;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - lastTrayRefresh_ < TrayRefreshMs)
+        return;
+    lastTrayRefresh_ = now;
+    TrayData.uFlags = trayPending_;
+    trayPending_ = 0;
+    ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
 }
 
 void UpdateDialog::OnTimer(UINT_PTR id) {

@@ -100,4 +100,8 @@ private:
     void EndProcessNow();
 
     std::wstring serverListAddress_;
+    // Notification-area refreshes are rate-limited (see AnimateTrayIcon).
+    static constexpr ULONGLONG TrayRefreshMs = 50;
+    ULONGLONG lastTrayRefresh_ = 0;
+    UINT trayPending_ = 0;
 };
