@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,11 @@ struct Implementation {
     // whole table give it every n-th entry.
     size_t stride;
 };
+
+// Names the case in test listings (and so in ctest's test names).
+void PrintTo(const Implementation& implementation, std::ostream* os) {
+    *os << implementation.name;
+}
 
 class DirtyString : public ::testing::TestWithParam<Implementation> {
 protected:
@@ -197,11 +203,15 @@ TEST_P(DirtyString, TrailBytesThatLookLikeWhitespaceStayInTheirCharacter) {
     EXPECT_FALSE(Dirty(std::string(1, e[0]) + "\xB0 " + e.substr(1)));
 }
 
+std::string ImplementationName(const ::testing::TestParamInfo<Implementation>& param) {
+    return param.param.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Filter, DirtyString,
                          ::testing::Values(Implementation{"Library", LibraryTest, 1},
                                            Implementation{"Reference", taboolex::ReferenceContains,
                                                           11}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ImplementationName);
 
 TEST(DirtyStringNormalise, TrimsAndRemovesWholeCharactersOnly) {
     using taboolex::NormaliseText;
