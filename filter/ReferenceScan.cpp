@@ -21,7 +21,8 @@ bool IsWhitespace(char c) {
 
 bool FoundAtBoundary(const std::string& text, const WordEntry& entry) {
     for (size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) {
-        if (text.compare(pos, entry.length, entry.text, entry.length) == 0) {
+        if (text[pos] == entry.text[0] &&
+            text.compare(pos, entry.length, entry.text, entry.length) == 0) {
             return true;
         }
     }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #if defined(_WIN32)
@@ -29,11 +30,11 @@ TEST(TaboolexHost, PlainFunctionAnswersOneOrZero) {
     EXPECT_FALSE(IsTaboolex(" \t "));
     EXPECT_FALSE(IsTaboolex("\xA1\xA1"));
     EXPECT_TRUE(IsTaboolex(DirtyText().c_str()));
-    // One byte, exactly 1 or 0, whatever the declaration in the host says.
-    using AsByte = unsigned char (*)(const char*);
-    const auto asByte = reinterpret_cast<AsByte>(reinterpret_cast<void (*)()>(&IsTaboolex));
-    EXPECT_EQ(asByte(DirtyText().c_str()), 1);
-    EXPECT_EQ(asByte("\xA1\xA1"), 0);
+    // One byte, exactly 1 or 0.
+    const bool dirty = IsTaboolex(DirtyText().c_str());
+    unsigned char byte = 0;
+    std::memcpy(&byte, &dirty, 1);
+    EXPECT_EQ(byte, 1);
 }
 
 #if !defined(_WIN32)
@@ -117,8 +118,12 @@ TEST_F(TaboolexDll, MembersWorkWhenCalledTheMicrosoftWay) {
     EXPECT_FALSE(test(object, "\xA1\xA1"));
     EXPECT_FALSE(test(object, nullptr));
 
-    // The member and the plain function give one answer for every kind of text.
+    // The member and the plain function give one answer for every kind of text. A host of C
+    // may well declare the result as a byte; it must read exactly 1 or 0.
     const auto plain = Export<PlainTest>(5);
+    const auto plainAsByte = Export<unsigned char(__cdecl*)(const char*)>(5);
+    EXPECT_EQ(plainAsByte(DirtyText().c_str()), 1);
+    EXPECT_EQ(plainAsByte("\xA1\xA1"), 0);
     for (unsigned i = 0; i < taboolex::kEntryCount; i += 97) {
         const std::string text = std::string(Entry(i)) + "\t" + std::string(Entry(i + 1));
         const std::string cut(Entry(i).substr(1));
