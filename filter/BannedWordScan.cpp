@@ -8,16 +8,31 @@ namespace {
 
 using namespace automaton;
 
-// The move of the automaton from `s` on a character of class `cls` (not 0). Following failure
-// links costs at most as many steps as moves taken before, so the scan stays linear.
+// The class of the character at `p`, moving `p` past it. A lead byte joins the byte after it
+// into one character; when that byte is the terminating NUL the table answers kEndClass, so
+// nothing is read beyond the end.
+inline unsigned NextClass(const unsigned char*& p) noexcept {
+    const unsigned b = p[0];
+    if (b - 0x81u < 0x7Eu) {
+        const unsigned cls = kCharClass[kLeadRow[b] * 256u + p[1]];
+        p += 2;
+        return cls;
+    }
+    ++p;
+    return kCharClass[b];
+}
+
+// The move of the automaton from the inner state `s` on a character of a word. Following
+// failure links costs at most as many steps as moves taken before, so the scan stays linear.
 inline State Step(State s, unsigned cls) noexcept {
-    while (s != kRoot) {
+    do {
         const unsigned slot = kBase[s] + cls;
-        if (kCheck[slot] == s) {
-            return static_cast<State>(slot);
+        const State check = kCheck[slot];
+        if ((check & ~kLeafBit) == s) {
+            return static_cast<State>(slot | (check & kLeafBit));
         }
         s = kFail[s];
-    }
+    } while (s != kRoot);
     return kRootNext[cls];
 }
 
@@ -25,46 +40,49 @@ inline State Step(State s, unsigned cls) noexcept {
 
 bool ContainsBannedWord(const char* text) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    State s = kRoot;
+    // Two loops, one per kind of state, so that the common case (no word under way) runs the
+    // shortest code and each loop's branches are predicted for its own case.
     for (;;) {
-        const unsigned b = p[0];
-        unsigned cls;
-        if (b - 0x81u < 0x7Eu) {
-            // A lead byte joins the next byte into one character unless the text ends there;
-            // a lone lead byte at the end occurs in no word, so the answer is settled.
-            const unsigned trail = p[1];
-            if (trail == 0) {
+        // At the root.
+        State s;
+        for (;;) {
+            const unsigned cls = NextClass(p);
+            if (cls - 1 < kWordClassCount) {
+                s = kRootNext[cls];
+                if (s != kRoot) {
+                    break;
+                }
+            } else if (cls == kEndClass) {
                 return false;
             }
-            cls = kPairClass[kLeadRow[b] * 256u + trail];
-            p += 2;
-        } else {
-            if (b == 0) {
+            // Other characters leave the root where it is; spaces are removed before searching.
+        }
+        // Inside a word.
+        for (;;) {
+            if (s & kLeafBit) {
+                return true;
+            }
+            const unsigned cls = NextClass(p);
+            if (cls - 1 < kWordClassCount) {
+                s = Step(s, cls);
+                if (s == kRoot) {
+                    break;
+                }
+            } else if (cls == kSpaceClass) {
+                // Spaces are removed before searching, so they join what stands on either side.
+            } else if (cls == kEndClass) {
                 return false;
+            } else {
+                // No word holds this character: tab, line break or any other.
+                break;
             }
-            ++p;
-            // Spaces are removed before searching, so they join what stands on either side.
-            // Other whitespace is trimmed only at the ends; no word holds it, so inside the
-            // text it breaks words and at the ends it changes nothing.
-            if (b == 0x20) {
-                continue;
-            }
-            cls = kByteClass[b];
-        }
-        if (cls == 0) {
-            s = kRoot;
-            continue;
-        }
-        s = Step(s, cls);
-        if (kBase[s] == kLeafBase) {
-            return true;
         }
     }
 }
 
 std::size_t ScanTableBytes() noexcept {
-    return sizeof(kByteClass) + sizeof(kLeadRow) + sizeof(kPairClass) + sizeof(kRootNext) +
-           sizeof(kBase) + sizeof(kCheck) + sizeof(kFail);
+    return sizeof(kLeadRow) + sizeof(kCharClass) + sizeof(kRootNext) + sizeof(kBase) +
+           sizeof(kCheck) + sizeof(kFail);
 }
 
 } // namespace taboolex

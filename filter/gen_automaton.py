@@ -18,10 +18,14 @@ Aho-Corasick machine whose alphabet is the set of characters that occur in the w
     What remains is a set in which no word is a prefix of another, so every accepting state is
     a leaf and the scan stops on entering one.
   - Each character of the alphabet gets a class number from 1; class 0 is every character that
-    occurs in no word and sends the machine back to the root.
+    occurs in no word and sends the machine back to the root. Three more classes stand for what
+    the scan must treat apart: the single-byte space (skipped), the end of the text (a NUL, or
+    a lead byte followed by the NUL) and nothing else.
   - The root's moves are a dense row indexed by class. The other states are packed into a
     double array: the move of state s on class c is slot base[s] + c when check[that slot] == s,
     otherwise the machine follows fail[s] and tries again.
+  - Accepting states carry a flag bit on every way into them (in check and in the root's row),
+    so the scan knows it has found a word without another look-up.
 """
 
 import os
@@ -177,25 +181,26 @@ def render(groups):
     class_count = len(trie.classes)
 
     slot_count = max(max(slot.values()) + 1, max(base.values(), default=0) + class_count + 1)
-    # Accepting states have no moves; their base holds a marker that no real base can equal.
-    leaf_base = max(max(base.values(), default=0) + 1, slot_count)
     no_parent = slot_count
-    state_type = unsigned_type(no_parent)
-    base_type = unsigned_type(leaf_base)
+    bits = 16 if slot_count < 0x7FFF else 32
+    leaf_bit = 1 << (bits - 1)
+    state_type = "std::uint%d_t" % bits
 
     base_out = [0] * slot_count
     check_out = [no_parent] * slot_count
     fail_out = [0] * slot_count
     for u, s in slot.items():
-        base_out[s] = leaf_base if trie.leaf[u] else base.get(u, 0)
+        base_out[s] = base.get(u, 0)
         fail_out[s] = slot[fail[u]]
     for u in order:
         for v in trie.children[u].values():
-            check_out[slot[v]] = slot[u]
+            check_out[slot[v]] = slot[u] | (leaf_bit if trie.leaf[v] else 0)
     root_next = [0] * (class_count + 1)
     for c, v in trie.children[0].items():
-        root_next[c] = slot[v]
+        root_next[c] = slot[v] | (leaf_bit if trie.leaf[v] else 0)
 
+    space_class = class_count + 1
+    end_class = class_count + 2
     byte_class = [0] * 256
     rows = {}
     for sym, c in trie.classes.items():
@@ -203,14 +208,23 @@ def render(groups):
             byte_class[sym] = c
         else:
             rows.setdefault(sym >> 8, {})[sym & 0xFF] = c
+    byte_class[0x20] = space_class
+    byte_class[0] = end_class
+    # Row 0 holds the single-byte characters; a lead byte selects the row of its characters,
+    # where a NUL second byte means the text ends on a lone lead byte.
     lead_row = [0] * 256
-    pair_class = [0] * 256  # row 0: leads that open no word character
-    for number, lead in enumerate(sorted(rows), 1):
+    unused_lead = [0] * 256
+    unused_lead[0] = end_class
+    char_class = byte_class + unused_lead  # row 1: leads that open no word character
+    for lead in range(0x81, 0xFF):
+        lead_row[lead] = 1
+    for number, lead in enumerate(sorted(rows), 2):
         lead_row[lead] = number
         row = [0] * 256
+        row[0] = end_class
         for trail, c in rows[lead].items():
             row[trail] = c
-        pair_class += row
+        char_class += row
 
     out = [
         "// Generated from words.txt by gen_automaton.py at build time. Do not edit.",
@@ -224,30 +238,32 @@ def render(groups):
         "namespace taboolex::automaton {",
         "",
         "using State = %s;" % state_type,
-        "using Base = %s;" % base_type,
-        "using Class = %s;" % unsigned_type(class_count),
+        "using Class = %s;" % unsigned_type(end_class),
         "",
         "inline constexpr unsigned kWordCount = %d;" % len(words),
         "inline constexpr unsigned kStateCount = %d;" % len(order),
-        "inline constexpr unsigned kClassCount = %d;" % class_count,
         "inline constexpr unsigned kSlotCount = %d;" % slot_count,
         "inline constexpr State kRoot = 0;",
-        "inline constexpr State kNoParent = %d;" % no_parent,
-        "inline constexpr Base kLeafBase = %d;" % leaf_base,
+        "inline constexpr State kLeafBit = 0x%X;" % leaf_bit,
         "",
-        "// Class of a single-byte character (meaningless for the lead bytes 0x81..0xFE).",
-        c_array("Class", "kByteClass", byte_class),
+        "// Classes 1..kWordClassCount are characters of words; 0 is any other character.",
+        "inline constexpr unsigned kWordClassCount = %d;" % class_count,
+        "inline constexpr unsigned kSpaceClass = %d;" % space_class,
+        "inline constexpr unsigned kEndClass = %d;" % end_class,
         "",
-        "// Row of kPairClass for a lead byte; row 0 is all zeros.",
+        "// Row of kCharClass for a byte: 0 for a single-byte character, else that lead byte's.",
         c_array("std::uint8_t", "kLeadRow", lead_row),
         "",
-        "// Class of a two-byte character: kPairClass[kLeadRow[lead] * 256 + trail].",
-        c_array("Class", "kPairClass", pair_class),
+        "// Class of a character: kCharClass[kLeadRow[b] * 256 + b] for a single byte b,",
+        "// kCharClass[kLeadRow[lead] * 256 + trail] for a two-byte character.",
+        c_array("Class", "kCharClass", char_class),
         "",
         "// The root's move on each class (kRoot where no word starts with that character).",
         c_array("State", "kRootNext", root_next),
         "",
-        c_array("Base", "kBase", base_out),
+        "// Inner states: the move on class c is to slot kBase[s] + c when kCheck of that slot,",
+        "// without kLeafBit, is s; kLeafBit in kCheck marks that slot as accepting.",
+        c_array("State", "kBase", base_out),
         "",
         c_array("State", "kCheck", check_out),
         "",
@@ -256,8 +272,8 @@ def render(groups):
         "} // namespace taboolex::automaton",
         "",
     ]
-    if len(pair_class) // 256 > 255:
-        raise ValueError("more than 255 lead bytes in use")
+    if len(char_class) // 256 > 255:
+        raise ValueError("more than 253 lead bytes in use")
     return "\n".join(out)
 
 
