@@ -54,8 +54,6 @@ TABOOLEX_API bool TABOOLEX_CDECL IsTaboolex3(void);
 // The class's member names follow one compiler's C++ ABI. On Windows the DLL carries the
 // Microsoft compiler's names, which other Windows compilers cannot link against.
 #if !defined(_WIN32) || defined(_MSC_VER) || defined(TABOOLEX_BUILDING)
-#define TABOOLEX_HAS_CLASS 1
-
 // Stateless: every instance answers alike, and copies are interchangeable.
 class TABOOLEX_API CDirtyString {
 public:
