@@ -16,11 +16,12 @@ if(WIN32)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
 
-# halvenport_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s])
+# halvenport_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [PROPERTIES prop value ...])
 # One test program; each of its cases becomes a ctest test, discovered when ctest runs so that
-# discovery happens under the same (warm) wineserver as the tests themselves.
+# discovery happens under the same (warm) wineserver as the tests themselves. PROPERTIES are
+# set on every case (e.g. RESOURCE_LOCK display for tests that show windows).
 function(halvenport_gtest name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
@@ -28,5 +29,5 @@ function(halvenport_gtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
     halvenport_warnings(${name})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
 endfunction()

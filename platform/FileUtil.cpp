@@ -34,3 +34,16 @@ std::wstring WindowsErrorText(DWORD error) {
     ::LocalFree(message);
     return FormatW(L"%lu: %ls", static_cast<unsigned long>(error), text.c_str());
 }
+
+std::wstring ProgramName() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name(path, n < MAX_PATH ? n : 0);
+    size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}

@@ -13,5 +13,9 @@ bool CreateParentFolders(const std::wstring& path);
 // backslash stays whole.
 std::wstring FolderOf(const std::wstring& path);
 
+// The running program file's base name without extension: the caption of the program's own
+// message boxes.
+std::wstring ProgramName();
+
 // "<number>: <system message>" for a Windows error code.
 std::wstring WindowsErrorText(DWORD error);

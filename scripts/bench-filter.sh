@@ -14,7 +14,7 @@ min_time="${MIN_TIME:-0.05}"
 release="$root/native-release"
 if [ ! -f "$release/build.ninja" ]; then
     cmake -S "$repo" -B "$release" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-        -DCMAKE_BUILD_TYPE=Release -DHALVENPORT_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=Release -DHALVENPORT_TESTS=ON \
         -DHALVENPORT_OUT_DIR="$release/out" >/dev/null
 fi
 cmake --build "$release" -j "$jobs" --target filter_benchmark

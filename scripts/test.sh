@@ -13,14 +13,5 @@ export BUILD_ROOT="$root"
 # One ctest run over both test trees, so that the last line is the one summary.
 printf 'subdirs("native" "win64")\n' > "$root/CTestTestfile.cmake"
 
-export WINEPREFIX="$root/wineprefix"
-. "$repo/scripts/wine-env.sh"
-# Wine's first process starts helper processes that inherit and hold open whatever output it
-# had; warming the server with everything on /dev/null keeps them away from ctest's pipes.
-/usr/lib/wine/wineserver -p
-"$WINE" wineboot </dev/null >/dev/null 2>&1 || true
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-
 cd "$root"
-xvfb-run -a -s "-screen 0 1024x768x24" \
-    ctest --output-on-failure --timeout 300 -j "${JOBS:-2}" "$@"
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$repo/scripts/ctest-under-wine.sh" "$@"

@@ -8,8 +8,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The ANSI code page follows LC_ALL at each process start: zh_CN gives 936 (GBK), as on the
 # machines the updater serves. The locale is generated privately (see wine-prefix.sh) because
 # without it Wine cannot create files whose names are not ASCII.
-export LC_ALL=zh_CN.UTF-8
 if [ -d "$WINEPREFIX/../locale/zh_CN.UTF-8" ]; then
     LOCPATH="$(cd "$WINEPREFIX/../locale" && pwd)"
     export LOCPATH
 fi
+export LC_ALL=zh_CN.UTF-8

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/resource.h"
+#include "platform/FileUtil.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -15,19 +16,6 @@ UpdateApp::UpdateApp() : ServerListAddress(REFRESHOR_SERVER_LIST_ADDRESS) {}
 UpdateApp::~UpdateApp() {
     if (socketsStarted_)
         ::WSACleanup();
-}
-
-std::wstring ApplicationName() {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path, n);
-    size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        name.erase(0, slash + 1);
-    size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
-        name.erase(dot);
-    return name;
 }
 
 static std::wstring LoadResourceString(UINT id, const wchar_t* fallback) {
@@ -45,7 +33,7 @@ bool UpdateApp::InitInstance() {
     WSADATA data;
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         std::wstring text = LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
-        ::MessageBoxW(nullptr, text.c_str(), ApplicationName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxW(nullptr, text.c_str(), ProgramName().c_str(), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     socketsStarted_ = true;

@@ -26,6 +26,3 @@ private:
     bool comInitialised_ = false;
     bool socketsStarted_ = false;
 };
-
-// The program file's base name without extension: the caption of the program's own boxes.
-std::wstring ApplicationName();

@@ -1,3 +1,3 @@
 #pragma once
-// Resource identifiers of Refreshor.exe shared by the start-up code and the resource script.
-#define IDS_SOCKETS_INIT_FAILED 103
+// Resource identifiers of Refreshor.exe; the resource script lives with the window.
+#include "ui/ResourceIds.h"

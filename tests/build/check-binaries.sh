@@ -2,6 +2,8 @@
 # The shipped programs must be PE32 (i686) and PE32+ (x86_64) images that import nothing but
 # system DLLs, so that each runs alone on a clean Windows.
 set -euo pipefail
+# Tool output is matched below: keep it in English whatever locale the test run uses.
+export LC_ALL=C
 out="$1"
 fail=0
 check() { # file, objdump, expected format

@@ -1,0 +1,167 @@
+#include "manifest/ManifestReader.h"
+
+#include "platform/ComPtr.h"
+#include "platform/WideString.h"
+
+#include <msxml.h>
+
+#include <new>
+
+uint32_t ParseDecimal(std::wstring_view text) {
+    size_t at = 0;
+    while (at < text.size() && (text[at] == L' ' || (text[at] >= L'\t' && text[at] <= L'\r')))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) {
+        negative = text[at] == L'-';
+        ++at;
+    }
+    // Unsigned arithmetic wraps by definition; the manifest's date words use all 32 bits.
+    uint32_t value = 0;
+    while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') {
+        value = value * 10u + static_cast<uint32_t>(text[at] - L'0');
+        ++at;
+    }
+    return negative ? 0u - value : value;
+}
+
+bool ParseFlag(std::wstring_view text) {
+    return EqualsNoCase(text, L"YES");
+}
+
+bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_view value) {
+    struct TextKey {
+        const wchar_t* key;
+        std::wstring FileEntry::*field;
+    };
+    static const TextKey textKeys[] = {
+        {L"FileName", &FileEntry::FileName},
+        {L"FileVersion", &FileEntry::FileVersion},
+        {L"ProductVersion", &FileEntry::ProductVersion},
+        {L"InstallDir", &FileEntry::InstallDir},
+        {L"ExecutePar", &FileEntry::ExecutePar},
+        {L"LocalPath", &FileEntry::LocalPath},
+        {L"URL", &FileEntry::URL},
+        {L"UserName", &FileEntry::UserName},
+        {L"Password", &FileEntry::Password},
+    };
+    struct FlagKey {
+        const wchar_t* key;
+        bool FileEntry::*field;
+    };
+    static const FlagKey flagKeys[] = {
+        {L"Register", &FileEntry::Register},
+        {L"ZipFile", &FileEntry::ZipFile},
+        {L"ForceOverwrite", &FileEntry::ForceOverwrite},
+        {L"Execute", &FileEntry::Execute},
+    };
+
+    for (const TextKey& k : textKeys) {
+        if (EqualsNoCase(key, k.key)) {
+            (entry.*k.field).assign(value);
+            return true;
+        }
+    }
+    for (const FlagKey& k : flagKeys) {
+        if (EqualsNoCase(key, k.key)) {
+            entry.*k.field = ParseFlag(value);
+            return true;
+        }
+    }
+    if (EqualsNoCase(key, L"Length")) {
+        // A 32-bit value widened with its sign: consumers use only the low 32 bits.
+        entry.Length = static_cast<int32_t>(ParseDecimal(value));
+        return true;
+    }
+    if (EqualsNoCase(key, L"FileDateLow")) {
+        entry.FileTime.dwLowDateTime = ParseDecimal(value);
+        return true;
+    }
+    if (EqualsNoCase(key, L"FileDateHigh")) {
+        entry.FileTime.dwHighDateTime = ParseDecimal(value);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+std::wstring TextOf(const UniqueBstr& text) {
+    return std::wstring(text.c_str(), text.length());
+}
+
+// Fills `entry` from the direct child elements of `file`; the last occurrence of a key wins.
+void ReadChildren(IXMLDOMNode* file, FileEntry& entry) {
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(file->get_firstChild(child.put())))
+        return;
+    while (child) {
+        // Only elements carry values: a processing instruction's name is its target, which could
+        // otherwise pass for a key.
+        DOMNodeType type = NODE_INVALID;
+        if (SUCCEEDED(child->get_nodeType(&type)) && type == NODE_ELEMENT) {
+            UniqueBstr name;
+            UniqueBstr text;
+            if (SUCCEEDED(child->get_nodeName(name.put())) &&
+                SUCCEEDED(child->get_text(text.put())))
+                ApplyManifestValue(entry, TextOf(name), TextOf(text));
+        }
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(child->get_nextSibling(next.put())))
+            break;
+        child = std::move(next);
+    }
+}
+
+bool WalkFileElements(IXMLDOMNodeList* files, const ManifestEntrySink& sink) {
+    long length = 0;
+    if (FAILED(files->get_length(&length)))
+        return false;
+    for (long i = 0; i < length; ++i) {
+        ComPtr<IXMLDOMNode> file;
+        if (FAILED(files->get_item(i, file.put())) || !file)
+            continue;
+        std::unique_ptr<FileEntry> entry;
+        try {
+            entry = std::make_unique<FileEntry>();
+            ReadChildren(file.get(), *entry);
+            sink(std::move(entry));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
+    UniqueBstr tagName(L"File");
+    // The variant owns the path's copy from here on, so it is freed on every way out.
+    UniqueVariant source;
+    V_VT(&source.get()) = VT_BSTR;
+    V_BSTR(&source.get()) = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
+    if (!tagName.get() || !V_BSTR(&source.get()))
+        return false;
+
+    ComPtr<IXMLDOMDocument> document;
+    if (FAILED(::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IXMLDOMDocument, document.put_void())) ||
+        !document)
+        return false;
+    if (FAILED(document->put_async(VARIANT_FALSE)))
+        return false;
+    // A missing file or malformed XML is reported through the flag with S_FALSE, not a failure.
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    if (FAILED(document->load(source.get(), &loaded)) || loaded != VARIANT_TRUE)
+        return false;
+
+    ComPtr<IXMLDOMElement> root;
+    if (FAILED(document->get_documentElement(root.put())) || !root)
+        return false;
+    // Searched from the root element, so the root itself never counts even when named File.
+    ComPtr<IXMLDOMNodeList> files;
+    if (FAILED(root->getElementsByTagName(tagName.get(), files.put())) || !files)
+        return false;
+    return WalkFileElements(files.get(), sink);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Reading of the update manifest: an XML document whose File elements, anywhere below the root,
+// carry one file each in their direct child elements.
+
+#include "manifest/FileEntry.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The C runtime's atoi as manifests were written against it, but with the overflow behaviour
+// fixed: leading white space, an optional sign, then decimal digits accumulated modulo 2^32. Both
+// 4294967295 and -1 give 0xFFFFFFFF; text without digits gives 0.
+uint32_t ParseDecimal(std::wstring_view text);
+
+// True exactly for "YES" in any letter case.
+bool ParseFlag(std::wstring_view text);
+
+// Stores `value` into the entry field named by `key` (matched ignoring case). False when the key
+// names no field.
+bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_view value);
+
+// Called once per File element, in document order, with a new entry filled from the element's
+// children (TargetPath still empty).
+using ManifestEntrySink = std::function<void(std::unique_ptr<FileEntry>)>;
+
+// Loads the manifest at `path` with the Windows XML document object and walks its File elements.
+// False when the document cannot be created, loaded (missing, unreadable, malformed) or walked, or
+// when an entry cannot be made; entries already delivered stay delivered. Needs COM initialised
+// on the calling thread.
+bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink);

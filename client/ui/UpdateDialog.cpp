@@ -1,0 +1,323 @@
+#include "ui/UpdateDialog.h"
+
+#include "manifest/ServerEntry.h"
+#include "net/DownloadMessages.h"
+#include "net/InetFile.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileUtil.h"
+#include "ui/CloseButton.h"
+#include "ui/ProgressFigures.h"
+#include "ui/ResourceIds.h"
+#include "ui/SkinLayout.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <cwchar>
+#include <utility>
+
+namespace {
+
+HINSTANCE ProgramInstance() {
+    return ::GetModuleHandleW(nullptr);
+}
+
+HICON LoadProgramIcon(int id) {
+    return ::LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(id));
+}
+
+HBITMAP LoadProgramBitmap(int id) {
+    return static_cast<HBITMAP>(
+        ::LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+}
+
+// The shipped 32-bit program hands the shell the record's first layout, 152 bytes.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAW_V1_SIZE == 152);
+
+// The tray animation advances once per chunk of any download in the process.
+int32_t TrayAnimationCounter = 0;
+
+// Copies `source` into `target` (capacity `capacity`, terminator included).
+void CopyTip(wchar_t* target, size_t capacity, const std::wstring& source) {
+    size_t n = source.size() < capacity - 1 ? source.size() : capacity - 1;
+    std::wmemcpy(target, source.data(), n);
+    target[n] = L'\0';
+}
+
+} // namespace
+
+UpdateDialog::UpdateDialog(std::wstring serverListAddress)
+    : Dialog(IDD_UPDATE_DIALOG), serverListAddress_(std::move(serverListAddress)) {
+    Icon = LoadProgramIcon(IDI_APPLICATION_ICON);
+}
+
+UpdateDialog::~UpdateDialog() = default;
+
+void UpdateDialog::SetStatusText(const std::wstring& text) {
+    StatusText = text;
+    DebugLine(text);
+}
+
+void UpdateDialog::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                                  UINT type) {
+    std::wstring title = caption.empty() ? ProgramName() : caption;
+    ::MessageBoxW(GetSafeHwnd(), text.c_str(), title.c_str(), type);
+}
+
+void UpdateDialog::StartSession(std::wstring serverListAddress) {
+    Session.StartSession(serverListAddress);
+}
+
+// ---- initialisation and teardown ---------------------------------------------------------------
+
+bool UpdateDialog::OnInitDialog() {
+    Dialog::OnInitDialog();
+    HWND window = GetSafeHwnd();
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
+    ::MoveWindow(window, 0, 0, skin::WindowWidth, skin::WindowHeight, TRUE);
+
+    if (serverListAddress_.empty()) {
+        ::MessageBoxW(window,
+                      L"请输传递服务器列表参数 格式： ...exe http://..../..serverlist.txt auto",
+                      L"系统提示", MB_OK | MB_ICONERROR);
+        ::PostQuitMessage(0);
+        return false;
+    }
+    Session.Servers.AddServer(BuiltInServerName, BuiltInServerAddress);
+
+    if (!TrayAdded)
+        AddTrayIcon();
+    FilePercent = 0;
+    TotalPercent = 0;
+    Speed = 0;
+    BackgroundBitmap.reset(LoadProgramBitmap(IDB_BACKGROUND));
+    CloseBitmap.reset(LoadProgramBitmap(IDB_CLOSE_BUTTON));
+    BarBitmap.reset(LoadProgramBitmap(IDB_PROGRESS_BAR));
+    TextFont.reset(::CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
+                                 L"Arial"));
+    ::SetTimer(window, TIMER_SCHEDULE, TimerPeriodMs, nullptr);
+    ::SetTimer(window, TIMER_REPAINT, TimerPeriodMs, nullptr);
+    LastSampleClock = 0;
+    BytesAtLastSample = 0;
+
+    StartSession(serverListAddress_);
+    return true;
+}
+
+void UpdateDialog::AddTrayIcon() {
+    TrayData = NOTIFYICONDATAW{};
+    // The first layout of the record: the fields used here, understood by every shell.
+    TrayData.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    TrayData.hWnd = GetSafeHwnd();
+    TrayData.uID = 0;
+    TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    TrayData.uCallbackMessage = WM_TRAY_NOTIFY;
+    TrayData.hIcon = LoadProgramIcon(IDI_TRAY_BLUE);
+    CopyTip(TrayData.szTip, 64, L"正在自动更新");
+    ::Shell_NotifyIconW(NIM_ADD, &TrayData);
+    // Undone right away: the template is visible, so the system shows the dialog once
+    // initialisation has returned.
+    ::ShowWindow(GetSafeHwnd(), SW_HIDE);
+    TrayAdded = true;
+}
+
+void UpdateDialog::RemoveTrayIcon() {
+    if (!TrayAdded)
+        return;
+    ::Shell_NotifyIconW(NIM_DELETE, &TrayData);
+    TrayAdded = false;
+}
+
+// Whatever ended the dialog (the session's quit, Enter, Escape, the close command), the icon
+// must not outlive the window.
+void UpdateDialog::OnDestroy() {
+    RemoveTrayIcon();
+}
+
+// The close button ends the program on the spot, abandoning running downloads. The icon is
+// taken down first: a shell keeps an icon whose window died without removing it until the
+// user's mouse passes over it.
+void UpdateDialog::EndProcessNow() {
+    RemoveTrayIcon();
+    ExitProcessNow();
+}
+
+void UpdateDialog::ExitProcessNow() {
+    std::exit(0);
+}
+
+// ---- messages ----------------------------------------------------------------------------------
+
+bool UpdateDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        result = 0;
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(Icon);
+        return true;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CONNECT) {
+            ConnectServer();
+            result = 0;
+            return true;
+        }
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_UNUSED) {
+            result = 0;
+            return true;
+        }
+        break;
+    case WM_DOWNLOAD_PROGRESS:
+        result = OnDownloadProgress(wParam, lParam);
+        return true;
+    case WM_DOWNLOAD_DONE:
+        result = OnDownloadDone(wParam, lParam);
+        return true;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return false;
+    case WM_SYSCOMMAND:
+        if (OnSysCommand(static_cast<UINT>(wParam))) {
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown();
+        return false;
+    case WM_LBUTTONUP:
+        OnLButtonUp();
+        return false;
+    case WM_MOUSEMOVE:
+        OnMouseMove(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return false;
+    case WM_ERASEBKGND:
+        // The paint covers every pixel; erasing first would only flicker.
+        result = TRUE;
+        return true;
+    default:
+        break;
+    }
+    return Dialog::OnMessage(message, wParam, lParam, result);
+}
+
+void UpdateDialog::OnPaint() {
+    DebugLine(L"OnPaint");
+    HWND window = GetSafeHwnd();
+    PaintScope paint(window);
+    HDC dc = paint.dc();
+    RECT client{};
+    ::GetClientRect(window, &client);
+    UniqueMemoryDC memory(::CreateCompatibleDC(dc));
+    if (memory) {
+        // A bitmap that failed to load is simply not drawn: selecting nothing would copy the
+        // memory context's 1 x 1 placeholder instead.
+        if (BackgroundBitmap) {
+            SelectedObject select(memory.get(), BackgroundBitmap.get());
+            ::BitBlt(dc, 0, 0, client.right - client.left, client.bottom - client.top, memory.get(),
+                     0, 0, SRCCOPY);
+        }
+        if (CloseBitmap) {
+            SelectedObject select(memory.get(), CloseBitmap.get());
+            ::BitBlt(dc, skin::CloseFrameX, skin::CloseFrameY, skin::CloseFrameWidth,
+                     skin::CloseFrameHeight, memory.get(), CloseState * skin::CloseFrameWidth, 0,
+                     SRCCOPY);
+        }
+        if (BarBitmap) {
+            SelectedObject select(memory.get(), BarBitmap.get());
+            ::BitBlt(dc, skin::BarX, skin::FileBarY, skin::BarWidth(FilePercent), skin::BarHeight,
+                     memory.get(), 0, 0, SRCCOPY);
+            ::BitBlt(dc, skin::BarX, skin::TotalBarY, skin::BarWidth(TotalPercent), skin::BarHeight,
+                     memory.get(), 0, 0, SRCCOPY);
+        }
+    }
+
+    SelectedObject font(dc, TextFont ? static_cast<HGDIOBJ>(TextFont.get())
+                                     : ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::TextOutW(dc, skin::StatusX, skin::StatusY, StatusText.c_str(),
+               static_cast<int>(StatusText.size()));
+    std::wstring speed = SpeedText(Speed);
+    ::TextOutW(dc, skin::SpeedX, skin::SpeedY, speed.c_str(), static_cast<int>(speed.size()));
+    std::wstring progress =
+        ProgressLineText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
+    ::TextOutW(dc, skin::ProgressX, skin::ProgressY, progress.c_str(),
+               static_cast<int>(progress.size()));
+}
+
+LRESULT UpdateDialog::OnDownloadProgress(WPARAM wParam, LPARAM lParam) {
+    CriticalSectionLock hold(Session.Lock);
+    auto* task = reinterpret_cast<CInetFile*>(lParam);
+    if (task == nullptr)
+        return 0;
+    // Received is raised by the worker while this reads it; a stale value only delays the
+    // figure by one chunk.
+    if (task->Length > 0)
+        FilePercent = PercentOf(task->Received.load(), task->Length);
+    if (HIWORD(wParam) == KindUpdateFile) {
+        Session.BytesDone += LOWORD(wParam);
+        if (Session.TotalBytes > 0) {
+            TotalPercent = PercentOf(Session.BytesDone, Session.TotalBytes);
+            // The C runtime clock counts milliseconds on this platform.
+            SampleSpeed(Session.BytesDone, static_cast<int32_t>(std::clock()), LastSampleClock,
+                        BytesAtLastSample, Speed);
+        }
+    }
+    if (TrayAdded)
+        AnimateTrayIcon();
+    return 0;
+}
+
+void UpdateDialog::AnimateTrayIcon() {
+    TrayData.hIcon = LoadProgramIcon(NextTrayIcon(TrayAnimationCounter));
+    TrayData.uFlags = NIF_ICON;
+    ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+
+    std::wstring tip = TrayTipText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
+    if (std::wcsncmp(TrayData.szTip, tip.c_str(), MaxTipLength) != 0) {
+        CopyTip(TrayData.szTip, MaxTipLength + 1, tip);
+        TrayData.uFlags = NIF_TIP;
+        ::Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+    }
+}
+
+void UpdateDialog::OnTimer(UINT_PTR id) {
+    if (id == TIMER_REPAINT) {
+        DebugLine(L"asdfasdf");
+        ::InvalidateRect(GetSafeHwnd(), nullptr, FALSE);
+        RunSchedulingStep();
+    } else if (id == TIMER_SCHEDULE) {
+        RunSchedulingStep();
+    }
+}
+
+bool UpdateDialog::OnSysCommand(UINT id) {
+    // The updater stays in view for the whole run: minimising is refused.
+    return (id & 0xFFF0) == SC_MINIMIZE;
+}
+
+void UpdateDialog::ReadCursorPos() {
+    ::GetCursorPos(&CursorPos);
+    ::ScreenToClient(GetSafeHwnd(), &CursorPos);
+}
+
+void UpdateDialog::OnLButtonDown() {
+    ReadCursorPos();
+    CloseButtonPress(CursorPos.x, CursorPos.y, CloseState, DragArmed);
+}
+
+void UpdateDialog::OnMouseMove(POINT point) {
+    ReadCursorPos();
+    if (CloseButtonMove(CursorPos.x, CursorPos.y, DragArmed, CloseState)) {
+        // The system then moves the window with the mouse as if its caption had been grabbed.
+        ::PostMessageW(GetSafeHwnd(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+    }
+}
+
+void UpdateDialog::OnLButtonUp() {
+    ReadCursorPos();
+    if (CloseButtonRelease(CursorPos.x, CursorPos.y, CloseState, DragArmed))
+        EndProcessNow();
+}

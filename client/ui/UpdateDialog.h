@@ -1,0 +1,103 @@
+#pragma once
+// The updater's one window: a borderless 500 x 160 dialog painted from skin bitmaps, with a
+// status line, a progress line, a transfer rate, two bars, its own close button and an animated
+// notification-area icon. The update session lives in the window (`Session`): it writes the
+// status line and the plan's counters through the SessionWindow surface, and the window only
+// shows them.
+
+#include "platform/Dialog.h"
+#include "platform/UniqueHandle.h"
+#include "session/SessionWindow.h"
+#include "session/UpdateSession.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+
+// The notification-area icon's callback message. Nothing handles it: clicks on the icon get the
+// system's default processing and do nothing.
+constexpr UINT WM_TRAY_NOTIFY = WM_USER + 102;
+
+class UpdateDialog : public Dialog, public SessionWindow {
+public:
+    static constexpr UINT_PTR TIMER_SCHEDULE = 1000;
+    static constexpr UINT_PTR TIMER_REPAINT = 1001;
+    static constexpr UINT TimerPeriodMs = 100;
+    // A command that no control sends; it connects to the first server like the session does.
+    static constexpr int IDC_CONNECT = 1005;
+    static constexpr int IDC_UNUSED = 1004;
+
+    explicit UpdateDialog(std::wstring serverListAddress);
+    ~UpdateDialog() override;
+
+    // Replaces the status line and echoes it to the debugger output channel, so that a run can
+    // be followed with a debug viewer. No repaint is asked for: the repaint timer shows it
+    // within 100 ms.
+    void SetStatusText(const std::wstring& text) override;
+    // A modal box owned by the window; an empty caption gives the program's name.
+    void ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT type) override;
+    HWND WindowHandle() const override { return GetSafeHwnd(); }
+
+    // ---- session hooks: the update run itself -------------------------------------------------
+    // The first step of the run, at the end of the window's initialisation. Virtual so that a
+    // window can be run without a session (the window's own tests do).
+    virtual void StartSession(std::wstring serverListAddress);
+    // Queues the manifest download of the current server.
+    void ConnectServer() { Session.ConnectServer(); }
+    // Runs on every tick of both timers: starts the task at the front when allowed.
+    void RunSchedulingStep() { Session.RunSchedulingStep(); }
+    // WM_DOWNLOAD_DONE: low word of wParam the result code, high word the task's kind, lParam
+    // the task.
+    LRESULT OnDownloadDone(WPARAM wParam, LPARAM lParam) {
+        return Session.OnDownloadDone(wParam, lParam);
+    }
+
+    // ---- window state, in the order the window and the session share it -----------------------
+    HICON Icon = nullptr; // shared icon from the program file: the system owns it
+    POINT CursorPos{0, 0};
+    bool DragArmed = false;
+    uint16_t CloseState = 0;
+    std::wstring StatusText;
+    UniqueBitmap BackgroundBitmap;
+    UniqueBitmap CloseBitmap;
+    UniqueBitmap BarBitmap;
+    int32_t FilePercent = 0;
+    int32_t TotalPercent = 0;
+    UniqueFont TextFont;
+    int32_t LastSampleClock = 0;
+    uint32_t BytesAtLastSample = 0;
+    uint32_t Speed = 0;
+    // The run: servers, entries and tasks, the plan's counters (FilesToUpdate, TotalBytes,
+    // BytesDone) and the recursive Lock that the progress, timer and done handlers hold.
+    UpdateSession Session{*this};
+    bool TrayAdded = false;
+    NOTIFYICONDATAW TrayData{};
+
+protected:
+    bool OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDestroy() override;
+
+    void OnPaint();
+    LRESULT OnDownloadProgress(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    bool OnSysCommand(UINT id);
+    void OnLButtonDown();
+    void OnLButtonUp();
+    void OnMouseMove(POINT point);
+
+    // The end of the process on the close button: status 0, at once, nothing torn down.
+    // Virtual only so that a test can watch the close button without losing its own process.
+    virtual void ExitProcessNow();
+
+private:
+    void ReadCursorPos();
+    void AddTrayIcon();
+    void AnimateTrayIcon();
+    void RemoveTrayIcon();
+    void EndProcessNow();
+
+    std::wstring serverListAddress_;
+};

@@ -1,0 +1,323 @@
+#include "net/InetFile.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <numeric>
+#include <optional>
+#include <string>
+
+#include "platform/WideString.h"
+#include "support/MessageRecorder.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::MessageRecorder;
+using testsupport::PostedMessage;
+using testsupport::Response;
+using testsupport::TestHttpServer;
+
+const std::wstring DefaultText = L"连接服务器失败, 请检查网络或联系管理员";
+
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::string content;
+    char buffer[65536];
+    DWORD count = 0;
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &count, nullptr) && count > 0)
+        content.append(buffer, count);
+    return content;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& content) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+}
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+WORD Low(const PostedMessage& m) {
+    return LOWORD(m.WParam);
+}
+WORD High(const PostedMessage& m) {
+    return HIWORD(m.WParam);
+}
+
+class InetFile : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new TestHttpServer;
+        ASSERT_TRUE(server_->Start()) << server_->Error();
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        folder_ = FormatW(L"%lsinet-%lu-%lu", temp, ::GetCurrentProcessId(), ::GetTickCount());
+        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+        server_->ClearRequests();
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAW found;
+        HANDLE search = ::FindFirstFileW((folder_ + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                ::DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
+            } while (::FindNextFileW(search, &found));
+            ::FindClose(search);
+        }
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+
+    std::wstring Local(const wchar_t* name) const { return folder_ + L"\\" + name; }
+
+    std::unique_ptr<CInetFile> Task(const std::wstring& url, const std::wstring& target,
+                                    int32_t kind = 1) {
+        auto task = std::make_unique<CInetFile>();
+        task->URL = url;
+        task->TargetPath = target;
+        task->Kind = kind;
+        task->StatusCallback = true;
+        task->NotifyWindow = recorder_.Window();
+        return task;
+    }
+
+    // Runs the task to its end and returns the code of its single done message.
+    int Download(CInetFile& task) {
+        EXPECT_TRUE(task.Start());
+        EXPECT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_DONE, 1, 20s));
+        task.WaitThread();
+        recorder_.PumpFor(0ms);
+        auto done = recorder_.Messages(WM_DOWNLOAD_DONE);
+        EXPECT_EQ(done.size(), 1u);
+        if (done.empty())
+            return -1;
+        EXPECT_EQ(High(done[0]), static_cast<WORD>(task.Kind));
+        EXPECT_EQ(done[0].LParam, reinterpret_cast<LPARAM>(&task));
+        return Low(done[0]);
+    }
+
+    static TestHttpServer* server_;
+    std::wstring folder_;
+    MessageRecorder recorder_;
+};
+
+TestHttpServer* InetFile::server_ = nullptr;
+
+TEST_F(InetFile, DownloadsTheBodyChunkByChunk) {
+    const size_t size = 50 * 1024 + 517;
+    server_->Serve("/files/data.bin", Response::Generated(size));
+    auto task = Task(server_->UrlW("/files/data.bin?v=3&x=a#part"), Local(L"data.bin"));
+
+    EXPECT_EQ(Download(*task), DownloadOk);
+    EXPECT_EQ(ReadFileBytes(Local(L"data.bin")), testsupport::PatternBody(size));
+    EXPECT_EQ(task->Received, size);
+    EXPECT_EQ(task->GetErrorText(), DefaultText);
+    EXPECT_EQ(task->RunCount, 1);
+
+    auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
+    size_t sum = 0;
+    for (const auto& m : progress) {
+        EXPECT_GE(Low(m), 1);
+        EXPECT_LE(Low(m), 1024);
+        EXPECT_EQ(High(m), 1);
+        EXPECT_EQ(m.LParam, reinterpret_cast<LPARAM>(task.get()));
+        sum += Low(m);
+    }
+    EXPECT_EQ(sum, size);
+    EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
+
+    // What went over the wire: one GET, the query kept, the fragment not sent, caches bypassed.
+    auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& request = requests[0];
+    EXPECT_EQ(request.Method, "GET");
+    EXPECT_EQ(request.Target, "/files/data.bin?v=3&x=a");
+    EXPECT_EQ(request.Header("Accept"), "*/*");
+    EXPECT_EQ(request.HeaderCount("Accept"), 1u);
+    EXPECT_EQ(request.Header("User-Agent"), "Tessaly_Zelk");
+    EXPECT_EQ(request.HeaderCount("User-Agent"), 1u);
+    EXPECT_EQ(request.Header("Host"), "127.0.0.1:" + std::to_string(server_->Port()));
+    EXPECT_TRUE(request.Completed);
+}
+
+TEST_F(InetFile, KindTwoWritesBesideTheTargetOtherKindsWriteTheTarget) {
+    server_->Serve("/a.dll", Response::Text("new dll"));
+    for (int32_t kind : {2, 1, 7}) {
+        SCOPED_TRACE(kind);
+        const std::wstring target = Local(FormatW(L"a%d.dll", kind).c_str());
+        auto task = Task(server_->UrlW("/a.dll"), target, kind);
+        recorder_.Clear();
+        EXPECT_EQ(Download(*task), DownloadOk);
+        for (const auto& m : recorder_.Messages())
+            EXPECT_EQ(High(m), kind);
+        if (kind == 2) {
+            EXPECT_EQ(ReadFileBytes(target + L".update"), "new dll");
+            EXPECT_FALSE(FileExists(target));
+        } else {
+            EXPECT_EQ(ReadFileBytes(target), "new dll");
+        }
+    }
+}
+
+TEST_F(InetFile, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
+    const std::wstring port = std::to_wstring(server_->Port());
+    for (const std::wstring& url :
+         {L"https://127.0.0.1:" + port + L"/a", L"ftp://127.0.0.1:" + port + L"/a",
+          std::wstring(L"not an address"), std::wstring(), std::wstring(L"http:///nohost")}) {
+        SCOPED_TRACE(WideToUtf8(url));
+        recorder_.Clear();
+        auto task = Task(url, Local(L"never.bin"));
+        EXPECT_EQ(Download(*task), DownloadBadUrl);
+        EXPECT_EQ(task->GetErrorText(), L"URL解析错误, 请选择其他服务器进行尝试");
+        EXPECT_FALSE(FileExists(Local(L"never.bin")));
+    }
+    EXPECT_TRUE(server_->Requests().empty());
+}
+
+TEST_F(InetFile, ErrorStatusLeavesTheLocalFileAlone) {
+    server_->Serve("/broken", Response::Error(500));
+    WriteFileBytes(Local(L"kept.bin"), "previous content");
+    for (const char* path : {"/missing", "/broken"}) {
+        SCOPED_TRACE(path);
+        for (const wchar_t* name : {L"kept.bin", L"absent.bin"}) {
+            recorder_.Clear();
+            auto task = Task(server_->UrlW(path), Local(name));
+            EXPECT_EQ(Download(*task), DownloadServerFileFailed);
+            EXPECT_EQ(task->GetErrorText(), L"取得服务器文件失败, 请选择其他服务器进行尝试");
+            EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(Local(L"kept.bin")), "previous content");
+    EXPECT_FALSE(FileExists(Local(L"absent.bin")));
+}
+
+TEST_F(InetFile, EmptyBodyGivesAnEmptyFileAndNoProgress) {
+    server_->Serve("/empty", Response::Text(""));
+    WriteFileBytes(Local(L"empty.bin"), "old content to be truncated");
+    auto task = Task(server_->UrlW("/empty"), Local(L"empty.bin"));
+    EXPECT_EQ(Download(*task), DownloadOk);
+    EXPECT_EQ(ReadFileBytes(Local(L"empty.bin")), "");
+    EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
+}
+
+TEST_F(InetFile, RedirectIsFollowedToTheFinalResponse) {
+    server_->Serve("/old", Response::Redirect(server_->Url("/new")));
+    server_->Serve("/new", Response::Text("moved here"));
+    server_->Serve("/gone", Response::Redirect(server_->Url("/nowhere")));
+
+    auto task = Task(server_->UrlW("/old"), Local(L"moved.bin"));
+    EXPECT_EQ(Download(*task), DownloadOk);
+    EXPECT_EQ(ReadFileBytes(Local(L"moved.bin")), "moved here");
+
+    recorder_.Clear();
+    auto lost = Task(server_->UrlW("/gone"), Local(L"lost.bin"));
+    EXPECT_EQ(Download(*lost), DownloadServerFileFailed);
+    EXPECT_FALSE(FileExists(Local(L"lost.bin")));
+
+    ASSERT_TRUE(server_->WaitForRequests(4, 5s));
+    auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[1].Path(), "/new");
+    EXPECT_EQ(requests[1].Header("Accept"), "*/*");
+}
+
+TEST_F(InetFile, RefusedConnectionKeepsTheDefaultText) {
+    const uint16_t port = TestHttpServer::UnusedPort();
+    ASSERT_NE(port, 0);
+    auto task = Task(FormatW(L"http://127.0.0.1:%u/a.bin", port), Local(L"refused.bin"));
+    EXPECT_EQ(Download(*task), DownloadConnectFailed);
+    EXPECT_EQ(task->GetErrorText(), DefaultText);
+    EXPECT_FALSE(FileExists(Local(L"refused.bin")));
+}
+
+// The HTTP layer reports a body cut short by the server as a normal end; installing such a
+// file would replace a good one with a broken one.
+TEST_F(InetFile, BodyCutShortIsAFailure) {
+    Response cut = Response::Generated(10000);
+    cut.CloseAfter = 4000;
+    server_->Serve("/cut", cut);
+    auto task = Task(server_->UrlW("/cut"), Local(L"cut.bin"), 2);
+    EXPECT_EQ(Download(*task), DownloadConnectFailed);
+    EXPECT_EQ(task->GetErrorText(), DefaultText);
+    EXPECT_EQ(task->Received, 4000u);
+    EXPECT_EQ(ReadFileBytes(Local(L"cut.bin.update")), testsupport::PatternBody(4000));
+}
+
+TEST_F(InetFile, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
+    server_->Serve("/big", Response::Generated(8 * 1024));
+    // A folder that does not exist: the file cannot be created.
+    auto uncreatable = Task(server_->UrlW("/big"), Local(L"no such folder\\x.bin"));
+    EXPECT_EQ(Download(*uncreatable), DownloadLocalFileFailed);
+    EXPECT_EQ(uncreatable->GetErrorText(), L"创建本地文件失败");
+
+    // Wine maps Z: to the Unix root, and /dev/full opens fine but fails every write with
+    // "no space left": a full disk in the middle of a download.
+    recorder_.Clear();
+    auto full = Task(server_->UrlW("/big"), L"Z:\\dev\\full");
+    EXPECT_EQ(Download(*full), DownloadLocalFileFailed);
+    EXPECT_EQ(full->GetErrorText(), L"创建本地文件失败");
+    EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
+}
+
+TEST_F(InetFile, DeletingARunningTaskCancelsAfterOneRead) {
+    Response slow = Response::Generated(200 * 1024);
+    slow.PaceBytes = 1024;
+    slow.PaceDelay = 100ms;
+    server_->Serve("/slow", slow);
+    std::unique_ptr<WorkerThread> task = Task(server_->UrlW("/slow"), Local(L"slow.bin"), 2);
+    auto* raw = static_cast<CInetFile*>(task.get());
+    ASSERT_TRUE(raw->Start());
+    ASSERT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_PROGRESS, 2, 10s));
+
+    const auto before = std::chrono::steady_clock::now();
+    task.reset();
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(took, 1s); // one paced read, with room for a slow machine; the body needs 20 s
+
+    recorder_.PumpFor(0ms);
+    auto done = recorder_.Messages(WM_DOWNLOAD_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(Low(done[0]), DownloadCancelled);
+    EXPECT_EQ(High(done[0]), 2);
+    // The chunk that was in hand when the flag was seen is reported before the done message.
+    EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
+    auto written = ReadFileBytes(Local(L"slow.bin.update"));
+    ASSERT_TRUE(written);
+    size_t reported = 0;
+    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS))
+        reported += Low(m);
+    EXPECT_EQ(written->size(), reported);
+    EXPECT_EQ(*written, testsupport::PatternBody(reported));
+}
+
+TEST_F(InetFile, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
+    server_->Serve("/quiet", Response::Text("quiet"));
+    CInetFile task;
+    task.URL = server_->UrlW("/quiet");
+    task.TargetPath = Local(L"quiet.bin");
+    ASSERT_TRUE(task.Start());
+    ASSERT_TRUE(task.Start()); // reaps the first run before starting the second
+    task.WaitThread();
+    recorder_.PumpFor(50ms);
+    EXPECT_TRUE(recorder_.Messages().empty());
+    EXPECT_EQ(task.RunCount, 2);
+    EXPECT_EQ(ReadFileBytes(Local(L"quiet.bin.update")), "quiet");
+    EXPECT_TRUE(server_->WaitForRequests(2, 5s));
+}
+
+} // namespace

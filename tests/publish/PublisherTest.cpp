@@ -1,0 +1,243 @@
+#include "publish/LastWriteTime.h"
+#include "publish/PathText.h"
+#include "publish/PublishCommandLine.h"
+#include "publish/Publisher.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+using namespace publish;
+
+namespace {
+
+class CollectingSink final : public MessageSink {
+public:
+    void Error(const std::string& text) override { Errors.push_back(text); }
+    void Warning(const std::string& text) override { Warnings.push_back(text); }
+    void Note(const std::string& text) override { Notes.push_back(text); }
+    std::string AllErrors() const {
+        std::string all;
+        for (const std::string& e : Errors)
+            all += e + "\n";
+        return all;
+    }
+    std::vector<std::string> Errors, Warnings, Notes;
+};
+
+std::string Read(const fs::path& path) {
+    auto bytes = ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The two halves of a file's time as the manifest writes them.
+std::string Times(const fs::path& path) {
+    uint64_t t = 0;
+    std::string error;
+    EXPECT_TRUE(ReadLastWriteFileTime(path, t, error)) << error;
+    return "    <FileDateLow>" + std::to_string(static_cast<uint32_t>(t)) +
+           "</FileDateLow>\n    <FileDateHigh>" + std::to_string(static_cast<uint32_t>(t >> 32)) +
+           "</FileDateHigh>\n";
+}
+
+class Publisher : public ::testing::Test {
+protected:
+    fs::path Release() const { return folder_.Path() / "release"; }
+    PublishRequest Request() const {
+        PublishRequest request;
+        request.ReleaseFolder = Release();
+        request.BaseAddress = "http://127.0.0.1:18080/game";
+        return request;
+    }
+    TemporaryFolder folder_;
+};
+
+} // namespace
+
+TEST_F(Publisher, WritesOneReadableFileElementPerFileSortedByPath) {
+    const std::string picture = "\xE5\x9B\xBE\xE7\x89\x87"; // a folder with a Chinese name
+    const fs::path pictureFile = Release() / PathFromUtf8("skin/" + picture + "/b & c.bmp");
+    WriteAll(Release() / "setup.exe", "MZ but nothing else");
+    WriteAll(pictureFile, "bmp");
+    WriteAll(Release() / "skin" / "a.bmp", "bmp!");
+    WriteAll(Release() / "skin-old.txt", "");
+    fs::copy_file(TestImage("version64.dll"), Release() / "sys.dll");
+
+    PublishRequest request = Request();
+    request.Rules = {{false, "*.dll:Register=YES"},
+                     {false, "*.dll:InstallDir=systemdir"},
+                     {false, "setup.exe:Execute=YES"},
+                     {false, "setup.exe:ExecutePar=/S /lang=\"zh & en\" >log"},
+                     {false, "setup.exe:ForceOverwrite=YES"},
+                     {false, "skin/**:ZipFile=YES"}};
+    CollectingSink sink;
+    ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
+    EXPECT_TRUE(sink.Warnings.empty());
+
+    const auto dllLength = std::to_string(fs::file_size(Release() / "sys.dll"));
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateFiles>\n"
+        "  <File>\n    <FileName>setup.exe</FileName>\n    <LocalPath></LocalPath>\n"
+        "    <Length>19</Length>\n" +
+        Times(Release() / "setup.exe") +
+        "    <URL>http://127.0.0.1:18080/game/setup.exe</URL>\n"
+        "    <ForceOverwrite>YES</ForceOverwrite>\n    <Execute>YES</Execute>\n"
+        "    <ExecutePar>/S /lang=\"zh &amp; en\" &gt;log</ExecutePar>\n  </File>\n"
+        "  <File>\n    <FileName>a.bmp</FileName>\n    <LocalPath>skin</LocalPath>\n"
+        "    <Length>4</Length>\n" +
+        Times(Release() / "skin" / "a.bmp") +
+        "    <URL>http://127.0.0.1:18080/game/skin/a.bmp</URL>\n"
+        "    <ZipFile>YES</ZipFile>\n  </File>\n"
+        "  <File>\n    <FileName>b &amp; c.bmp</FileName>\n"
+        "    <LocalPath>skin\\" +
+        picture +
+        "</LocalPath>\n"
+        "    <Length>3</Length>\n" +
+        Times(pictureFile) +
+        "    <URL>http://127.0.0.1:18080/game/skin/%E5%9B%BE%E7%89%87/b%20%26%20c.bmp</URL>\n"
+        "    <ZipFile>YES</ZipFile>\n  </File>\n"
+        "  <File>\n    <FileName>skin-old.txt</FileName>\n    <LocalPath></LocalPath>\n"
+        "    <Length>0</Length>\n" +
+        Times(Release() / "skin-old.txt") +
+        "    <URL>http://127.0.0.1:18080/game/skin-old.txt</URL>\n  </File>\n"
+        "  <File>\n    <FileName>sys.dll</FileName>\n    <LocalPath></LocalPath>\n"
+        "    <FileVersion>1.2.3.4</FileVersion>\n    <ProductVersion>5.6.7.8</ProductVersion>\n"
+        "    <Length>" +
+        dllLength + "</Length>\n" + Times(Release() / "sys.dll") +
+        "    <URL>http://127.0.0.1:18080/game/sys.dll</URL>\n"
+        "    <InstallDir>SYSTEMDIR</InstallDir>\n    <Register>YES</Register>\n  </File>\n"
+        "</UpdateFiles>\n";
+    EXPECT_EQ(Read(Release() / "UpDataGame.xml"), expected);
+}
+
+TEST_F(Publisher, LeavesItsOwnOutputAndExcludedFilesOut) {
+    WriteAll(Release() / "game.exe", "x");
+    WriteAll(Release() / "game.pdb", "x");
+    WriteAll(Release() / ".git" / "config", "x");
+    WriteAll(Release() / "UpDataGame.xml", "an older manifest");
+    WriteAll(Release() / "UpDataGame.xml.tmp123", "what a killed run left");
+    PublishRequest request = Request();
+    request.ManifestPath = Release() / "sub" / ".." / "UpDataGame.xml";
+    fs::create_directories(Release() / "sub");
+    request.ServerListPath = Release() / "UpdataDll.xml";
+    request.Servers = {"main=http://127.0.0.1:18080/UpDataGame.xml"};
+    request.Excludes = {".git", "*.pdb"};
+    CollectingSink sink;
+    ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
+    // Published twice: neither the manifest nor the server list nor the temporary files of the
+    // first run turn up in the second.
+    ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
+    const std::string xml = Read(Release() / "UpDataGame.xml");
+    EXPECT_NE(xml.find("<FileName>game.exe</FileName>"), std::string::npos);
+    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), 2 + 8 + 1) << xml;
+    EXPECT_EQ(Read(Release() / "UpdataDll.xml"), "main|http://127.0.0.1:18080/UpDataGame.xml\r\n");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(Release()))
+        ++files;
+    EXPECT_EQ(files, 7u); // nothing temporary left behind but the killed run's file
+    ASSERT_EQ(sink.Warnings.size(), 2u);
+    EXPECT_NE(sink.Warnings[0].find("UpDataGame.xml.tmp123"), std::string::npos);
+}
+
+TEST_F(Publisher, RefusesWhatTheUpdaterCannotServeAndWritesNothing) {
+    const std::string previous = "the manifest now being served";
+    auto refusal = [&](const PublishRequest& request) {
+        WriteAll(Release() / "UpDataGame.xml", previous);
+        CollectingSink sink;
+        EXPECT_FALSE(Publish(request, sink));
+        EXPECT_EQ(Read(Release() / "UpDataGame.xml"), previous);
+        return sink.AllErrors();
+    };
+    WriteAll(Release() / "ok.txt", "x");
+    PublishRequest request = Request();
+    request.BaseAddress = "https://127.0.0.1/game";
+    EXPECT_NE(refusal(request).find("http"), std::string::npos);
+
+    request = Request();
+    request.Rules = {{false, "*.txt:Execute=maybe"}};
+    EXPECT_NE(refusal(request).find("YES or NO"), std::string::npos);
+
+    request = Request();
+    request.ServerListPath = folder_.Path() / "list.txt";
+    request.Servers = {"a|b=http://h/x"};
+    EXPECT_NE(refusal(request).find("|"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder_.Path() / "list.txt"));
+
+    WriteAll(Release() / " lead.txt", "x");
+    EXPECT_NE(refusal(Request()).find("starts with a space"), std::string::npos);
+    fs::remove(Release() / " lead.txt");
+
+    // Sparse files: the size is what counts, not the disk space.
+    {
+        std::ofstream(Release() / "huge.bin").close();
+        fs::resize_file(Release() / "huge.bin", 4294967296u);
+        EXPECT_NE(refusal(Request()).find("4294967295"), std::string::npos);
+        fs::resize_file(Release() / "huge.bin", 4294967295u);
+        CollectingSink sink;
+        ASSERT_TRUE(Publish(Request(), sink)) << sink.AllErrors();
+        EXPECT_NE(Read(Release() / "UpDataGame.xml").find("<Length>4294967295</Length>"),
+                  std::string::npos);
+        fs::remove(Release() / "huge.bin");
+    }
+}
+
+#ifndef _WIN32
+// Names that Linux allows but the updater's Windows, XML or URLs cannot carry.
+TEST_F(Publisher, RefusesNamesWindowsCannotHold) {
+    const struct {
+        const char* Name;
+        const char* Why;
+    } cases[] = {
+        {"bad\xFF.txt", "UTF-8"},  {"a:b.txt", ":"},         {"q?.txt", "?"},
+        {"back\\slash.txt", "\\"}, {"trailing.", "dot"},     {"con.txt", "device"},
+        {"LPT1", "device"},        {"tab\t.txt", "control"}, {"CASE.txt", "letter case"},
+    };
+    for (const auto& c : cases) {
+        WriteAll(Release() / "sub" / "case.txt", "x");
+        WriteAll(Release() / "sub" / c.Name, "x");
+        CollectingSink sink;
+        EXPECT_FALSE(Publish(Request(), sink)) << c.Name;
+        EXPECT_NE(sink.AllErrors().find(c.Why), std::string::npos)
+            << c.Name << ": " << sink.AllErrors();
+        fs::remove_all(Release() / "sub");
+    }
+    fs::create_directories(Release() / "real");
+    fs::create_directory_symlink(Release() / "real", Release() / "link");
+    CollectingSink sink;
+    EXPECT_FALSE(Publish(Request(), sink));
+    EXPECT_NE(sink.AllErrors().find("symbolic link to a folder"), std::string::npos);
+}
+#endif
+
+TEST(PublishCommandLine, ReadsOptionsInOrderAndRefusesIncompleteOnes) {
+    PublishRequest request;
+    std::string error;
+    ASSERT_EQ(ParsePublishCommandLine({"--base", "http://h/", "--rules", "r.txt", "rel",
+                                       "--rule=*.dll:Register=YES", "--exclude", "*.pdb"},
+                                      request, error),
+              CommandLineOutcome::Run)
+        << error;
+    EXPECT_EQ(request.ReleaseFolder, fs::path("rel"));
+    ASSERT_EQ(request.Rules.size(), 2u);
+    EXPECT_TRUE(request.Rules[0].IsFile);
+    EXPECT_EQ(request.Rules[1].Text, "*.dll:Register=YES");
+    EXPECT_EQ(request.Excludes, std::vector<std::string>{"*.pdb"});
+
+    EXPECT_EQ(ParsePublishCommandLine({"--help"}, request, error), CommandLineOutcome::Help);
+    EXPECT_EQ(ParsePublishCommandLine({"--server-list", "l.txt", "--server", "a=http://h/"},
+                                      request, error),
+              CommandLineOutcome::Run);
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"rel"},
+          {"--base", "http://h/"},
+          {"--base"},
+          {"--base", "http://h/", "a", "b"},
+          {"--bogus", "rel"},
+          {"--server", "a=http://h/", "--base", "http://h", "rel"}}) {
+        EXPECT_EQ(ParsePublishCommandLine(wrong, request, error), CommandLineOutcome::Error);
+        EXPECT_FALSE(error.empty());
+    }
+}

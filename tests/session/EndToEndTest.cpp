@@ -1,0 +1,275 @@
+// The real Refreshor.exe against a real HTTP server, watched from outside: its status lines,
+// its message boxes, the requests the server saw, the files on disk and the programs it started.
+#include "TestFolder.h"
+#include "UpdaterProcess.h"
+
+#include "platform/UniqueHandle.h"
+#include "platform/WideString.h"
+#include "support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+using testsupport::Response;
+using testsupport::TestHttpServer;
+
+namespace {
+
+// The built-in server of a default build is http://127.0.0.1:18080/UpDataGame.xml.
+constexpr uint16_t kBuiltInPort = 18080;
+const std::wstring kServerName = L"中心服务器";
+
+struct PublishedFile {
+    std::string Name;
+    std::string Content;
+    std::string Extra = {}; // further child elements
+};
+
+std::string ManifestXml(const TestHttpServer& server, const std::vector<PublishedFile>& files) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateList>\n";
+    for (const PublishedFile& file : files) {
+        xml += "  <File>\n    <FileName>" + file.Name + "</FileName>\n";
+        xml += "    <Length>" + std::to_string(file.Content.size()) + "</Length>\n";
+        // A time after every real file's: the local copy is always older.
+        xml += "    <FileDateLow>0</FileDateLow>\n    <FileDateHigh>4294967295</FileDateHigh>\n";
+        xml += "    <URL>" + server.Url("/files/" + file.Name) + "</URL>\n" + file.Extra;
+        xml += "  </File>\n";
+    }
+    return xml + "</UpdateList>\n";
+}
+
+size_t TemporaryManifestCount() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((std::wstring(temp) + L"Xml*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    size_t count = 0;
+    do
+        ++count;
+    while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return count;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
+        WriteFileBytes(install.Path(L"Refreshor.exe"), ReadFileBytes(REFRESHOR_EXE));
+        WriteFileBytes(install.Path(L"Halvenport.exe"),
+                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
+        // No server list unless a test publishes one.
+        server.Serve("/list.txt", Response::Error(404));
+        temporaryBefore = TemporaryManifestCount();
+    }
+
+    void Publish(const std::vector<PublishedFile>& files) {
+        server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, files)));
+        for (const PublishedFile& file : files)
+            server.Serve("/files/" + file.Name, Response::Text(file.Content));
+    }
+
+    // Runs the updater to its end; false when it had to be killed.
+    bool RunUpdater(std::chrono::milliseconds timeout = 60s) {
+        std::wstring arguments = server.UrlW("/list.txt") + L" auto";
+        EXPECT_TRUE(updater.Start(install.Path(L"Refreshor.exe"), arguments, install.Path(L"")));
+        return updater.WaitForExit(timeout);
+    }
+
+    std::vector<std::string> RequestedPaths() const {
+        std::vector<std::string> paths;
+        for (const auto& request : server.Requests())
+            paths.push_back(request.Path());
+        return paths;
+    }
+
+    bool StatusSeen(const std::wstring& line) const {
+        auto lines = updater.StatusLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    // How often the game hall was started.
+    size_t GameHallStarts() const {
+        std::string log = ReadFileBytes(install.Path(L"started.log"));
+        size_t count = 0;
+        for (size_t at = log.find("Halvenport.exe"); at != std::string::npos;
+             at = log.find("Halvenport.exe", at + 1))
+            ++count;
+        return count;
+    }
+
+    // Game hall starts are not waited for by the updater; give one a moment to show.
+    size_t GameHallStartsSettled() {
+        WaitForFileContaining(install.Path(L"started.log"), "Halvenport.exe");
+        return GameHallStarts();
+    }
+
+    TestHttpServer server;
+    TestFolder install;
+    UpdaterProcess updater;
+    size_t temporaryBefore = 0;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, AnInstallationThatIsCurrentOnlyStartsTheGameHall) {
+    WriteFileBytes(install.Path(L"a.dat"), "current");
+    // No version and a time before any real file's: the local copy is current.
+    server.Serve("/UpDataGame.xml",
+                 Response::Text("<List><File><FileName>a.dat</FileName><FileDateLow>1</FileDateLow>"
+                                "<URL>" + server.Url("/files/a.dat") + "</URL></File></List>"));
+    ASSERT_TRUE(RunUpdater());
+    EXPECT_EQ(updater.ExitCode(), 0u);
+    EXPECT_TRUE(StatusSeen(L"获得服务器列表失败"));
+    EXPECT_TRUE(StatusSeen(L"正在连接：" + kServerName));
+    EXPECT_TRUE(StatusSeen(L"你当前的版本是最新的"));
+    EXPECT_TRUE(updater.Boxes().empty());
+    EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{"/list.txt", "/UpDataGame.xml"}));
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+}
+
+TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
+    Publish({{"one.dat", testsupport::PatternBody(1500)},
+             {"two.dat", testsupport::PatternBody(2600)},
+             // In a folder the installation does not have yet.
+             {"three.dat", testsupport::PatternBody(10000),
+              "    <LocalPath>new\\folder</LocalPath>\n"}});
+    WriteFileBytes(install.Path(L"two.dat"), "old");
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"需更新文件总数: 3, 文件总长度: 13 KB"));
+    EXPECT_TRUE(StatusSeen(L"下载文件成功 [two.dat]"));
+    EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
+    EXPECT_TRUE(updater.Boxes().empty());
+    EXPECT_EQ(ReadFileBytes(install.Path(L"one.dat")), testsupport::PatternBody(1500));
+    EXPECT_EQ(ReadFileBytes(install.Path(L"two.dat")), testsupport::PatternBody(2600));
+    EXPECT_EQ(ReadFileBytes(install.Path(L"new\\folder\\three.dat")),
+              testsupport::PatternBody(10000));
+
+    auto requests = server.Requests();
+    std::vector<std::string> files;
+    for (const auto& request : requests) {
+        if (request.Path().rfind("/files/", 0) == 0)
+            files.push_back(request.Path());
+    }
+    EXPECT_EQ(files, (std::vector<std::string>{"/files/one.dat", "/files/two.dat",
+                                               "/files/three.dat"}));
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_GE(requests[i].Started, requests[i - 1].Ended) << "requests " << i - 1 << " and " << i
+                                                              << " overlapped";
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+}
+
+TEST_F(EndToEnd, AManifestThatCannotBeFetchedEndsWithABoxAndTheGameHall) {
+    server.Serve("/UpDataGame.xml", Response::Error(404));
+    ASSERT_TRUE(RunUpdater());
+    const std::wstring text = L"取得服务器文件失败, 请选择其他服务器进行尝试";
+    EXPECT_TRUE(StatusSeen(text + L"：" + kServerName));
+    ASSERT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
+    EXPECT_EQ(updater.Boxes()[0].Text, text);
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+}
+
+TEST_F(EndToEnd, AManifestThatIsNotXmlEndsLikeAFailedOne) {
+    server.Serve("/UpDataGame.xml", Response::Text("<UpdateList><File>unclosed"));
+    ASSERT_TRUE(RunUpdater());
+    EXPECT_TRUE(StatusSeen(L"获取更新文件列表成功：" + kServerName));
+    ASSERT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+}
+
+TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {
+    server.Serve("/UpDataGame.xml", Response::Error(500));
+    server.Serve("/list.txt",
+                 Response::Text(WideToMultiByte(L"备用服务器|" + server.UrlW("/backup.xml") +
+                                                    L"\r\n",
+                                                936)));
+    std::vector<PublishedFile> files{{"a.dat", "fresh"}};
+    server.Serve("/backup.xml", Response::Text(ManifestXml(server, files)));
+    server.Serve("/files/a.dat", Response::Text("fresh"));
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"获取服务器列表成功,共取得 1 个可选服务器"));
+    EXPECT_TRUE(StatusSeen(L"正在连接：备用服务器"));
+    EXPECT_TRUE(StatusSeen(L"获取更新文件列表成功：备用服务器"));
+    EXPECT_TRUE(updater.Boxes().empty());
+    EXPECT_EQ(ReadFileBytes(install.Path(L"a.dat")), "fresh");
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+}
+
+TEST_F(EndToEnd, AFailedFileEndsTheRunWithoutTheGameHall) {
+    Publish({{"a.dat", "aaa"}, {"b.dat", "bbb"}, {"c.dat", "ccc"}});
+    server.Serve("/files/b.dat", Response::Error(404));
+    ASSERT_TRUE(RunUpdater());
+
+    const std::wstring status = L"下载文件失败 [b.dat], 错误代码 [6]";
+    EXPECT_TRUE(StatusSeen(status));
+    ASSERT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_EQ(updater.Boxes()[0].Text, L"可能由于网络原因，" + status + L" ");
+    EXPECT_FALSE(StatusSeen(L"更新完毕"));
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/c.dat"), 0);
+    EXPECT_EQ(ReadFileBytes(install.Path(L"a.dat")), "aaa");
+    ::Sleep(500);
+    EXPECT_EQ(GameHallStarts(), 0u);
+}
+
+TEST_F(EndToEnd, AFailedLastFileIsNoFinishedUpdate) {
+    Publish({{"a.dat", "aaa"}, {"b.dat", "bbb"}});
+    server.Serve("/files/b.dat", Response::Error(500));
+    ASSERT_TRUE(RunUpdater());
+    EXPECT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_FALSE(StatusSeen(L"更新完毕"));
+    ::Sleep(500);
+    EXPECT_EQ(GameHallStarts(), 0u);
+}
+
+TEST_F(EndToEnd, AFileInUseIsReportedAndTheOthersAreStillInstalled) {
+    Publish({{"busy.dat", "new busy"}, {"free.dat", "new free"}});
+    WriteFileBytes(install.Path(L"busy.dat"), "old busy");
+    UniqueFile holder(::CreateFileW(install.Path(L"busy.dat").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    ASSERT_TRUE(RunUpdater());
+    holder.reset();
+
+    EXPECT_TRUE(StatusSeen(L"删除文件失败 [busy.dat]"));
+    EXPECT_EQ(ReadFileBytes(install.Path(L"busy.dat")), "old busy");
+    EXPECT_EQ(ReadFileBytes(install.Path(L"busy.dat.update")), "new busy");
+    EXPECT_EQ(ReadFileBytes(install.Path(L"free.dat")), "new free");
+    EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+}
+
+TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
+    Publish({{"slow.dat", ""}, {"after.dat", "after"}});
+    Response slow = Response::Generated(1 << 20);
+    slow.PaceBytes = 1024;
+    slow.PaceDelay = 20ms;
+    server.Serve("/files/slow.dat", slow);
+    std::wstring arguments = server.UrlW("/list.txt") + L" auto";
+    ASSERT_TRUE(updater.Start(install.Path(L"Refreshor.exe"), arguments, install.Path(L"")));
+    ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
+    ::Sleep(300);
+    HWND window = updater.MainWindow();
+    ASSERT_NE(window, nullptr);
+    ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(updater.WaitForExit(30s));
+
+    EXPECT_FALSE(PathExists(install.Path(L"slow.dat")));
+    EXPECT_FALSE(PathExists(install.Path(L"after.dat")));
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/after.dat"), 0);
+    EXPECT_FALSE(StatusSeen(L"更新完毕"));
+    ::Sleep(500);
+    EXPECT_EQ(GameHallStarts(), 0u);
+}

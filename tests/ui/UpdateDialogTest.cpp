@@ -1,0 +1,385 @@
+#include "WindowHarness.h"
+
+#include "net/DownloadMessages.h"
+#include "net/InetFile.h"
+#include "ui/ResourceIds.h"
+#include "ui/SkinLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr wchar_t Address[] = L"http://127.0.0.1:18080/UpdataDll.xml";
+
+class UpdateDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        background_ = BitmapResource(IDB_BACKGROUND);
+        close_ = BitmapResource(IDB_CLOSE_BUTTON);
+        bar_ = BitmapResource(IDB_PROGRESS_BAR);
+        ASSERT_EQ(background_.Width, 500);
+        ASSERT_EQ(close_.Width, 120);
+        ASSERT_EQ(bar_.Width, 326);
+        // What the screen shows around the window before there is one.
+        before_ = CaptureScreen(0, 0, CaptureWidth, CaptureHeight);
+        ASSERT_FALSE(before_.Empty()) << "the screen could not be read back";
+    }
+
+    // First mismatch of the window's skin-only regions (the band left of the close button, the
+    // logo column, the footer) against the background bitmap; empty when they all match.
+    std::wstring SkinMismatch(const PixelImage& shot) const {
+        auto check = [&](int left, int top, int right, int bottom) -> std::wstring {
+            for (int y = top; y < bottom; ++y)
+                for (int x = left; x < right; ++x)
+                    if (shot.At(x, y) != background_.At(x, y))
+                        return L"skin differs at (" + std::to_wstring(x) + L", " +
+                               std::to_wstring(y) + L")";
+            return {};
+        };
+        std::wstring m = check(0, 0, 470, 28);
+        if (m.empty())
+            m = check(0, 28, 148, 160);
+        if (m.empty())
+            m = check(0, 132, 500, 160);
+        return m;
+    }
+
+    // The bar at `top` shows exactly `width` columns of the fill, the empty trough after them,
+    // and leaves the rows above and below alone.
+    bool BarShows(const PixelImage& shot, int top, int width) const {
+        for (int y = top - 1; y <= top + skin::BarHeight; ++y)
+            for (int x = skin::BarX - 1; x <= skin::BarX + skin::BarFullWidth; ++x) {
+                bool filled = y >= top && y < top + skin::BarHeight && x >= skin::BarX &&
+                              x < skin::BarX + width;
+                uint32_t want = filled ? bar_.At(x - skin::BarX, y - top) : background_.At(x, y);
+                if (shot.At(x, y) != want)
+                    return false;
+            }
+        return true;
+    }
+
+    bool CloseShows(const PixelImage& shot, int frame) const {
+        for (int y = 0; y < skin::CloseFrameHeight; ++y)
+            for (int x = 0; x < skin::CloseFrameWidth; ++x)
+                if (shot.At(skin::CloseFrameX + x, y) !=
+                    close_.At(frame * skin::CloseFrameWidth + x, y))
+                    return false;
+        return true;
+    }
+
+    // Nothing right of or below the 500 x 160 client area changed.
+    bool OutsideUntouched(const PixelImage& shot) const {
+        for (int y = 0; y < CaptureHeight; ++y)
+            for (int x = 0; x < CaptureWidth; ++x)
+                if ((x >= skin::WindowWidth || y >= skin::WindowHeight) &&
+                    shot.At(x, y) != before_.At(x, y))
+                    return false;
+        return true;
+    }
+
+    static void SendProgress(HWND window, int kind, uint32_t chunk, CInetFile* task) {
+        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, MakeDownloadWParam(kind, chunk),
+                       reinterpret_cast<LPARAM>(task));
+    }
+
+    static void MoveCursor(int x, int y) {
+        ::SetCursorPos(x, y);
+        // Let the pointer motion that the move causes reach the window first.
+        ::Sleep(150);
+    }
+
+    PixelImage background_, close_, bar_, before_;
+};
+
+TEST_F(UpdateDialogTest, OpensSkinnedAtTheTopLeftWithItsTrayIcon) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    PixelImage shot = CaptureWhen(
+        [&](const PixelImage& s) { return SkinMismatch(s).empty() && CloseShows(s, 0); });
+    KeepScreenshot(shot, L"idle");
+
+    EXPECT_EQ(SkinMismatch(shot), L"");
+    EXPECT_TRUE(CloseShows(shot, 0));
+    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 0));
+    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 0));
+    EXPECT_TRUE(OutsideUntouched(shot));
+
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 500);
+    EXPECT_EQ(rect.bottom, 160);
+    ::GetClientRect(window, &rect);
+    EXPECT_EQ(rect.right, 500);
+    EXPECT_EQ(rect.bottom, 160);
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_TRUE(TrayIconPresent(window));
+
+    // A minimise request is refused.
+    ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(::IsIconic(window));
+    EXPECT_TRUE(::IsWindowVisible(window));
+}
+
+TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    // Ten files planned, the third being fetched: eight tasks are still listed.
+    run.OnWindowThread([&] {
+        UpdateDialog& dialog = run.Dialog();
+        dialog.Session.FilesToUpdate = 10;
+        dialog.Session.TotalBytes = 409'600;
+        // As if the previous sample had been taken a quarter of a second ago.
+        dialog.LastSampleClock = static_cast<int32_t>(std::clock()) - 250;
+        for (int i = 0; i < 8; ++i)
+            dialog.Session.Tasks.PushBack(new CInetFile);
+        dialog.SetStatusText(L"正在更新文件：Halvenport.exe");
+    });
+
+    CInetFile file;
+    file.Kind = 2;
+    file.Length = 1000;
+    file.Received = 450;
+    // 45 % of the file; 60,000 of 409,600 bytes is 14 % in all.
+    SendProgress(window, 2, 60'000, &file);
+    PixelImage shot = CaptureWhen([&](const PixelImage& s) {
+        return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 45);
+    });
+    KeepScreenshot(shot, L"progress");
+    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 146));
+    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 45));
+    EXPECT_TRUE(OutsideUntouched(shot));
+    EXPECT_EQ(SkinMismatch(shot), L"");
+
+    // The status and progress lines are drawn in the rows given to them.
+    auto inkIn = [&](int left, int top, int right, int bottom) {
+        int ink = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                ink += shot.At(x, y) != background_.At(x, y);
+        return ink;
+    };
+    EXPECT_GT(inkIn(149, 50, 470, 66), 50);
+    EXPECT_GT(inkIn(149, 77, 420, 92), 20);
+    EXPECT_GT(inkIn(426, 77, 499, 92), 20);
+
+    struct Step {
+        uint32_t received, length, chunk;
+        int fileWidth, totalWidth;
+    };
+    // A kind-1 task (the manifest, length 0) moves neither figure.
+    CInetFile manifest;
+    manifest.Kind = 1;
+    SendProgress(window, 1, 500, &manifest);
+    for (Step step : {Step{10, 1000, 42'400, 3, 81},      // 1 %; 102,400 bytes = 25 %
+                      Step{990, 1000, 60'000, 322, 127},  // 99 %; 162,400 = 39 %
+                      Step{1000, 1000, 45'000, 326, 163}, // 100 %; 207,400 = 50 %
+                      // A file above 42,949,672 bytes: 3e9 x 100 overflows 32 bits.
+                      Step{3'000'000'000u, 4'000'000'000u, 0, 244, 163}}) {
+        file.Received = step.received;
+        file.Length = step.length;
+        SendProgress(window, 2, step.chunk, &file);
+        shot = CaptureWhen([&](const PixelImage& s) {
+            return BarShows(s, skin::FileBarY, step.fileWidth) &&
+                   BarShows(s, skin::TotalBarY, step.totalWidth);
+        });
+        EXPECT_TRUE(BarShows(shot, skin::FileBarY, step.fileWidth)) << step.fileWidth;
+        EXPECT_TRUE(BarShows(shot, skin::TotalBarY, step.totalWidth)) << step.totalWidth;
+    }
+    // Past the plan's total (files bigger than announced) the bar stays within its trough.
+    for (int i = 0; i < 4; ++i)
+        SendProgress(window, 2, 60'000, &file);
+    shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
+    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 326));
+    EXPECT_TRUE(OutsideUntouched(shot));
+
+    // A message without a task changes nothing.
+    SendProgress(window, 2, 100, nullptr);
+    shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
+    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 244));
+}
+
+TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    UpdateDialog& dialog = run.Dialog();
+    HINSTANCE self = ::GetModuleHandleW(nullptr);
+    HICON blue = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_BLUE));
+    HICON green = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_GREEN));
+    HICON red = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_RED));
+    std::wstring tip;
+    HICON icon = nullptr;
+    auto read = [&] {
+        run.OnWindowThread([&] {
+            icon = dialog.TrayData.hIcon;
+            tip = dialog.TrayData.szTip;
+        });
+    };
+    read();
+    EXPECT_EQ(icon, blue);
+    EXPECT_EQ(tip, L"正在自动更新");
+
+    CInetFile manifest;
+    manifest.Kind = 1;
+    SendProgress(window, 1, 1024, &manifest);
+    read();
+    // The animation counter is shared by the whole process, so only the order is fixed.
+    HICON order[3] = {blue, green, red};
+    int at = icon == blue ? 0 : icon == green ? 1 : icon == red ? 2 : -1;
+    ASSERT_NE(at, -1);
+    for (int i = 1; i <= 4; ++i) {
+        SendProgress(window, 1, 1024, &manifest);
+        read();
+        EXPECT_EQ(icon, order[(at + i) % 3]);
+    }
+    EXPECT_EQ(tip, L"正在自动更新");
+    EXPECT_TRUE(TrayIconPresent(window));
+
+    run.OnWindowThread([&] {
+        dialog.Session.FilesToUpdate = 3;
+        dialog.Session.Tasks.PushBack(new CInetFile);
+    });
+    CInetFile file;
+    file.Length = 200;
+    file.Received = 150;
+    SendProgress(window, 2, 150, &file);
+    read();
+    EXPECT_EQ(tip, L"正在自动更新 (3/3) 75%");
+}
+
+TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelease) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(TrayIconPresent(window));
+    auto send = [&](UINT message, int x, int y) {
+        ::SendMessageW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+                       MAKELPARAM(x, y));
+    };
+    // The window is at (0, 0), so screen and client coordinates agree. The cursor is only
+    // moved while no press is armed: a move in the title band with a press armed would start
+    // a system move of the window.
+    MoveCursor(300, 100);
+    send(WM_MOUSEMOVE, 300, 100);
+    PixelImage shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 0); });
+    EXPECT_TRUE(CloseShows(shot, 0));
+
+    MoveCursor(480, 10);
+    send(WM_MOUSEMOVE, 480, 10);
+    shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 1); });
+    KeepScreenshot(shot, L"close-hover");
+    EXPECT_TRUE(CloseShows(shot, 1));
+
+    send(WM_LBUTTONDOWN, 480, 10);
+    shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 2); });
+    KeepScreenshot(shot, L"close-pressed");
+    EXPECT_TRUE(CloseShows(shot, 2));
+    EXPECT_TRUE(OutsideUntouched(shot));
+
+    // The release would end the process; this window only records that it was asked to.
+    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    bool exitRequested = false, iconAtExit = true;
+    send(WM_LBUTTONUP, 480, 10);
+    run.OnWindowThread([&] {
+        exitRequested = dialog.ExitRequested;
+        iconAtExit = dialog.TrayIconAtExit;
+    });
+    EXPECT_TRUE(exitRequested);
+    // Probed while the window still lives, so the shell could not have tidied up for it.
+    EXPECT_FALSE(iconAtExit);
+    EXPECT_FALSE(TrayIconPresent(window));
+    shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 0); });
+    EXPECT_TRUE(CloseShows(shot, 0));
+}
+
+TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    auto moveCommands = [&] {
+        int n = -1;
+        run.OnWindowThread([&] { n = dialog.MoveCommands; });
+        return n;
+    };
+
+    // Pressed below the band: moving there drags nothing.
+    MoveCursor(100, 60);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 60));
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 60));
+    ::Sleep(200);
+    EXPECT_EQ(moveCommands(), 0);
+
+    // Still held, the cursor enters the band: the system takes over the move.
+    MoveCursor(100, 10);
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 10));
+    ::Sleep(200);
+    // Each armed move in the band posts a move request and each request runs the system's
+    // move loop until a release; the pointer motion of the cursor move may have added one to
+    // the test's own. The release that no loop takes disarms the window.
+    for (int i = 0; i < 3; ++i) {
+        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
+        ::Sleep(100);
+    }
+    EXPECT_GE(moveCommands(), 1);
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0); // the cursor did not move while the system moved the window
+    EXPECT_EQ(rect.top, 0);
+}
+
+TEST_F(UpdateDialogTest, QuitMessageEndsTheDialogAndRemovesTheTrayIcon) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(TrayIconPresent(window));
+    // The session ends the run this way.
+    ::PostMessageW(window, WM_QUIT, 0, 0);
+    ASSERT_TRUE(run.WaitEnded(5000));
+    EXPECT_FALSE(run.TrayAddedAtEnd);
+    EXPECT_TRUE(run.SessionStarted);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_FALSE(TrayIconPresent(window));
+}
+
+TEST_F(UpdateDialogTest, EscapeEndsTheDialogAndRemovesTheTrayIcon) {
+    WindowRun run(Address);
+    HWND window = run.Window();
+    ASSERT_NE(window, nullptr);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(run.WaitEnded(5000));
+    EXPECT_EQ(run.Result, IDCANCEL);
+    EXPECT_FALSE(run.TrayAddedAtEnd);
+    EXPECT_FALSE(TrayIconPresent(window));
+}
+
+TEST_F(UpdateDialogTest, EmptyAddressIsRefusedWithABox) {
+    WindowRun run(L"");
+    HWND box = nullptr;
+    for (int i = 0; i < 100 && box == nullptr; ++i) {
+        ::Sleep(50);
+        box = ::FindWindowW(L"#32770", L"系统提示");
+    }
+    ASSERT_NE(box, nullptr);
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_STREQ(text, L"请输传递服务器列表参数 格式： ...exe http://..../..serverlist.txt auto");
+    ::Sleep(700); // let the box paint its text before it is kept
+    KeepScreenshot(CaptureScreen(0, 0, 1024, 768), L"empty-address");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(run.WaitEnded(5000));
+    EXPECT_FALSE(run.SessionStarted);
+    EXPECT_FALSE(run.TrayAddedAtEnd);
+}
+
+} // namespace
