@@ -7,6 +7,8 @@
 # stack argument (__thiscall) and the plain function must not (__cdecl).
 #   check-exports.sh <out dir> <work dir>
 set -euo pipefail
+# The tools' messages are parsed: no translations.
+export LC_ALL=C
 out="$1"
 work="$2"
 mkdir -p "$work"
