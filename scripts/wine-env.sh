@@ -12,4 +12,5 @@ if [ -d "$WINEPREFIX/../locale/zh_CN.UTF-8" ]; then
     LOCPATH="$(cd "$WINEPREFIX/../locale" && pwd)"
     export LOCPATH
 fi
-export LC_ALL=zh_CN.UTF-8
+# (bash itself cannot load the private locale and would warn about it; the programs can.)
+{ export LC_ALL=zh_CN.UTF-8; } 2>/dev/null
