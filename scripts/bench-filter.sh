@@ -7,7 +7,7 @@ set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
 jobs="${JOBS:-2}"
-min_time="${MIN_TIME:-0.05}"
+min_time="${MIN_TIME:-0.03}"
 
 "$repo/scripts/setup.sh"
 

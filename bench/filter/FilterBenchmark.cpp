@@ -28,7 +28,7 @@ namespace {
 // Each benchmark runs several times; the table takes the fastest repetition's CPU time. The
 // machines this runs on are shared, and a repetition that a busy neighbour slowed down
 // measures the neighbour.
-constexpr int kRepetitions = 5;
+constexpr int kRepetitions = 10;
 
 double Fastest(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
