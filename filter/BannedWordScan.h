@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+namespace taboolex {
+
+// True when the text contains a word of the built-in table, with the text read as the filter
+// defines it: whitespace trimmed at both ends, every single-byte space removed, and a word found
+// only where it starts at a GBK character boundary, byte-exact. The whole answer comes from one
+// pass over the caller's bytes; nothing is copied or allocated. `text` must not be null.
+bool ContainsBannedWord(const char* text) noexcept;
+
+// Bytes of read-only data the scan uses (its automaton and character classes).
+std::size_t ScanTableBytes() noexcept;
+
+} // namespace taboolex

@@ -1,0 +1,143 @@
+// The library's automaton against the literal scan, over a large seeded set of texts built to
+// sit on the edges: table entries whole, cut anywhere (also inside a two-byte character), with
+// spaces and other whitespace in between, letters in the other case, stray lead bytes that shift
+// the character boundaries, and random GBK and random bytes around them.
+
+#include "BannedWordScan.h"
+#include "FilterTestTexts.h"
+#include "ReferenceScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using filtertest::Entry;
+using taboolex::kEntryCount;
+
+class TextMaker {
+public:
+    explicit TextMaker(std::uint32_t seed) : random_(seed) {}
+
+    std::string Make() {
+        std::string text;
+        const unsigned pieces = 1 + Below(6);
+        for (unsigned i = 0; i < pieces; ++i) {
+            AppendPiece(text);
+        }
+        return text;
+    }
+
+private:
+    unsigned Below(unsigned n) { return static_cast<unsigned>(random_() % n); }
+
+    std::string RandomEntry() { return std::string(Entry(Below(kEntryCount))); }
+
+    void AppendPiece(std::string& text) {
+        switch (Below(12)) {
+        case 0:
+        case 1:
+            text += RandomEntry();
+            break;
+        case 2: { // any byte range of an entry, possibly half a character at either end
+            const std::string e = RandomEntry();
+            const size_t from = Below(static_cast<unsigned>(e.size()));
+            text += e.substr(from, 1 + Below(static_cast<unsigned>(e.size() - from)));
+            break;
+        }
+        case 3: { // an entry with whitespace between some of its characters
+            for (const std::string& c : filtertest::Chars(RandomEntry())) {
+                text += c;
+                if (Below(3) == 0) {
+                    text += Whitespace();
+                }
+            }
+            break;
+        }
+        case 4: { // an entry with its letters' case flipped here and there
+            std::string e = RandomEntry();
+            for (size_t start : filtertest::CharStarts(e)) {
+                const char c = e[start];
+                if (Below(2) && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+                    e[start] = static_cast<char>(c ^ 0x20);
+                }
+            }
+            text += e;
+            break;
+        }
+        case 5: // a stray lead byte: the next byte becomes its second byte
+            text += static_cast<char>(0x81 + Below(0x7E));
+            break;
+        case 6: // a random GBK character
+            text += static_cast<char>(0x81 + Below(0x7E));
+            text += static_cast<char>(0x40 + Below(0xBF));
+            break;
+        case 7: // any byte but NUL
+            text += static_cast<char>(1 + Below(255));
+            break;
+        case 8:
+            text += Whitespace();
+            break;
+        case 9: // ASCII text
+            for (unsigned n = 1 + Below(8); n > 0; --n) {
+                text += static_cast<char>(0x21 + Below(0x5E));
+            }
+            break;
+        case 10: // an entry straddling: the last byte of one entry and the start of another
+            text += RandomEntry().back();
+            text += RandomEntry();
+            break;
+        default: { // the start of an entry running into another: failure links at work
+            const std::string e = RandomEntry();
+            const std::vector<size_t> starts = filtertest::CharStarts(e);
+            text += e.substr(0, starts[Below(static_cast<unsigned>(starts.size()))]);
+            text += RandomEntry();
+            break;
+        }
+        }
+    }
+
+    std::string Whitespace() {
+        static const char* const kinds[] = {" ", "  ", "\t", "\n", "\r\n", "\v", "\f", " \t "};
+        return kinds[Below(8)];
+    }
+
+    std::mt19937 random_;
+};
+
+TEST(ScanDifferential, AutomatonAgreesWithLiteralScanOnSeededTexts) {
+    TextMaker maker(20240607);
+    int dirty = 0;
+    constexpr int kTexts = 10000;
+    for (int i = 0; i < kTexts; ++i) {
+        const std::string text = maker.Make();
+        const bool expected = taboolex::ReferenceContains(text.c_str());
+        ASSERT_EQ(taboolex::ContainsBannedWord(text.c_str()), expected)
+            << "text #" << i << " of " << text.size()
+            << " bytes: " << ::testing::PrintToString(text);
+        dirty += expected ? 1 : 0;
+    }
+    // Both answers must be common, or the comparison proves little.
+    EXPECT_GT(dirty, kTexts / 5);
+    EXPECT_LT(dirty, kTexts * 4 / 5);
+}
+
+TEST(ScanDifferential, AutomatonAgreesOnEveryEntryCutOrShifted) {
+    // Each entry without its first or last byte, or behind a lead byte that swallows its first
+    // byte; one of the four per entry, in turn.
+    for (unsigned i = 0; i < kEntryCount; ++i) {
+        const std::string e(Entry(i));
+        const std::string variants[] = {e.substr(1), e.substr(0, e.size() - 1),
+                                        std::string("\x81") + e, std::string("\xFE") + e + "\x81"};
+        const std::string& text = variants[i % 4];
+        ASSERT_EQ(taboolex::ContainsBannedWord(text.c_str()),
+                  taboolex::ReferenceContains(text.c_str()))
+            << ::testing::PrintToString(text);
+    }
+}
+
+} // namespace
