@@ -60,7 +60,7 @@ const char* const kPhrases[] = {
 
 class Random {
 public:
-    explicit Random(std::uint32_t seed) : state_(seed) {}
+    explicit Random(std::uint32_t start) : state_(start) {}
     unsigned Below(unsigned n) {
         state_ = state_ * 1103515245u + 12345u;
         return (state_ >> 8) % n;
@@ -100,14 +100,14 @@ std::string FitTo(std::string text, size_t size) {
     return text;
 }
 
-std::string CleanText(const std::vector<std::string>& phrases, size_t size, std::uint32_t seed) {
+std::string CleanText(const std::vector<std::string>& phrases, size_t size, std::uint32_t stream) {
     const char* const separators[] = {"，", "。", " ", "！", "～", "  "};
     std::string gbkSeparators[6];
     for (int i = 0; i < 6; ++i) {
         Utf8ToGbk(separators[i], gbkSeparators[i]);
     }
     for (std::uint32_t attempt = 0; attempt < 1000; ++attempt) {
-        Random random(seed * 7919u + attempt);
+        Random random(stream * 7919u + attempt);
         std::string text;
         while (text.size() < size) {
             text += phrases[random.Below(static_cast<unsigned>(phrases.size()))];

@@ -1,4 +1,4 @@
-// The library's automaton against the literal scan, over a large seeded set of texts built to
+// The library's automaton against the literal scan, over a large reproducible set of texts built to
 // sit on the edges: table entries whole, cut anywhere (also inside a two-byte character), with
 // spaces and other whitespace in between, letters in the other case, stray lead bytes that shift
 // the character boundaries, and random GBK and random bytes around them.
@@ -21,7 +21,7 @@ using taboolex::kEntryCount;
 
 class TextMaker {
 public:
-    explicit TextMaker(std::uint32_t seed) : random_(seed) {}
+    explicit TextMaker(std::uint32_t start) : random_(start) {}
 
     std::string Make() {
         std::string text;
@@ -109,7 +109,7 @@ private:
     std::mt19937 random_;
 };
 
-TEST(ScanDifferential, AutomatonAgreesWithLiteralScanOnSeededTexts) {
+TEST(ScanDifferential, AutomatonAgreesWithLiteralScanOnReproducibleTexts) {
     TextMaker maker(20240607);
     int dirty = 0;
     constexpr int kTexts = 10000;

@@ -17,8 +17,8 @@ figures; filter/table/wordtable.py computes and prints them). The generator meet
 steps: it turns the sources into themed candidate pools, places the entries that the profile
 pins down by hand (the shortest and longest entries, the spaced ones, the digit-only ones), fills
 each group from its pool in source order, and then swaps pool entries in and out until every
-figure is met. Everything is deterministic: the swaps draw from a seeded generator, so the same
-inputs always give the same words.txt.
+figure is met. Everything is deterministic: the swaps draw from a generator with a fixed
+start, so the same inputs always give the same words.txt.
 """
 
 import argparse
@@ -33,7 +33,7 @@ sys.path.insert(0, os.path.join(REPO, "filter", "table"))
 import wordtable  # noqa: E402
 
 DEFAULT_SOURCE = "/work/shared/wordlists/houbb-sensitive-word"
-SEED = 20240407
+RANDOM_START = 20240407
 
 GROUPS = 6
 SIZES = wordtable.GROUP_SIZES
@@ -677,9 +677,9 @@ def build_layout(pool, src):
     return layout
 
 
-def solve(layout, seed=SEED, limit=3_000_000, verbose=False):
+def solve(layout, start=RANDOM_START, limit=3_000_000, verbose=False):
     """Swaps free entries for pool candidates until every figure is met."""
-    rnd = random.Random(seed)
+    rnd = random.Random(start)
     cands = layout.cands
     options = [[c.index for c in cands
                 if c.index not in layout.special_ids and eligible(layout, c, g)]

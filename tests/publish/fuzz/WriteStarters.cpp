@@ -1,4 +1,4 @@
-// Writes the fuzz target's seed corpus: tiny PE32 and PE32+ images with version resources, so
+// Writes the fuzz target's starting corpus: tiny PE32 and PE32+ images with version resources, so
 // that the fuzzer starts from inputs that reach every level of the resource tree.
 
 #include "../TinyImage.h"
@@ -11,17 +11,17 @@ int main(int argc, char** argv) {
         return 2;
     const publish::PeVersion a{{1, 2, 3, 4}, {5, 6, 7, 8}};
     const publish::PeVersion b{{9, 0, 0, 1}, {9, 0, 0, 1}};
-    const TinyImage seeds[] = {
+    const TinyImage starters[] = {
         TinyImage::Make(false, {{0x0409, a}}),
         TinyImage::Make(true, {{0x0409, a}}),
         TinyImage::Make(true, {{0x0407, a}, {0x0804, b}}),
     };
     int n = 0;
-    for (const TinyImage& seed : seeds) {
-        std::ofstream out(std::string(argv[1]) + "/seed" + std::to_string(++n) + ".bin",
+    for (const TinyImage& starter : starters) {
+        std::ofstream out(std::string(argv[1]) + "/start" + std::to_string(++n) + ".bin",
                           std::ios::binary);
-        out.write(reinterpret_cast<const char*>(seed.Bytes.data()),
-                  static_cast<std::streamsize>(seed.Bytes.size()));
+        out.write(reinterpret_cast<const char*>(starter.Bytes.data()),
+                  static_cast<std::streamsize>(starter.Bytes.size()));
         if (!out)
             return 1;
     }
