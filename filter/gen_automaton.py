@@ -278,20 +278,7 @@ def render(groups):
 
 
 def main(argv):
-    if len(argv) != 3:
-        print("usage: gen_automaton.py words.txt AutomatonTables.h", file=sys.stderr)
-        return 2
-    try:
-        groups = wordtable.load_groups(argv[1])
-    except (OSError, wordtable.TableError) as e:
-        print("gen_automaton.py: error: %s" % e, file=sys.stderr)
-        return 1
-    text = render(groups)
-    tmp = argv[2] + ".tmp"
-    with open(tmp, "w", encoding="ascii", newline="\n") as f:
-        f.write(text)
-    os.replace(tmp, argv[2])
-    return 0
+    return wordtable.generate_source(argv, render, "words.txt AutomatonTables.h")
 
 
 if __name__ == "__main__":

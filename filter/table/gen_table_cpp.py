@@ -50,22 +50,7 @@ def render(groups):
 
 
 def main(argv):
-    if len(argv) != 3:
-        print("usage: gen_table_cpp.py words.txt out.cpp", file=sys.stderr)
-        return 2
-    try:
-        groups = wordtable.load_groups(argv[1])
-    except (OSError, wordtable.TableError) as e:
-        print("gen_table_cpp.py: error: %s" % e, file=sys.stderr)
-        return 1
-    text = render(groups)
-    # Written beside the target and renamed, so an interrupted build never leaves a truncated
-    # table that a later build would take as up to date.
-    tmp = argv[2] + ".tmp"
-    with open(tmp, "w", encoding="ascii", newline="\n") as f:
-        f.write(text)
-    os.replace(tmp, argv[2])
-    return 0
+    return wordtable.generate_source(argv, render, "words.txt out.cpp")
 
 
 if __name__ == "__main__":

@@ -18,6 +18,7 @@ Source format:
     editor leaves at the end of a line is an error, never a silent change to an entry.
 """
 
+import os
 import sys
 
 GROUP_SIZES = (1217, 1500, 1500, 1500, 1508, 1219)
@@ -257,6 +258,28 @@ TARGET = {
     "total_bytes": 88327,
     "containing_shorter": 2341,
 }
+
+
+def generate_source(argv, render, usage):
+    """Body of the build-time generators: argv is [program, words.txt, output]; render turns
+    the six groups into the output text. Returns the exit status."""
+    name = os.path.basename(argv[0])
+    if len(argv) != 3:
+        print("usage: %s %s" % (name, usage), file=sys.stderr)
+        return 2
+    try:
+        groups = load_groups(argv[1])
+    except (OSError, TableError) as e:
+        print("%s: error: %s" % (name, e), file=sys.stderr)
+        return 1
+    text = render(groups)
+    # Written beside the target and renamed, so an interrupted build never leaves a truncated
+    # file that a later build would take as up to date.
+    tmp = argv[2] + ".tmp"
+    with open(tmp, "w", encoding="ascii", newline="\n") as f:
+        f.write(text)
+    os.replace(tmp, argv[2])
+    return 0
 
 
 def main(argv):
