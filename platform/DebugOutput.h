@@ -5,5 +5,9 @@
 
 #include <string>
 
-inline void DebugLine(const wchar_t* text) { ::OutputDebugStringW(text); }
-inline void DebugLine(const std::wstring& text) { ::OutputDebugStringW(text.c_str()); }
+inline void DebugLine(const wchar_t* text) {
+    ::OutputDebugStringW(text);
+}
+inline void DebugLine(const std::wstring& text) {
+    ::OutputDebugStringW(text.c_str());
+}

@@ -20,16 +20,14 @@ bool CreateParentFolders(const std::wstring& path) {
         return false;
     if (!CreateParentFolders(folder))
         return false;
-    return ::CreateDirectoryW(folder.c_str(), nullptr) ||
-           ::GetLastError() == ERROR_ALREADY_EXISTS;
+    return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 std::wstring WindowsErrorText(DWORD error) {
     wchar_t* message = nullptr;
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0,
-                               nullptr);
+                               nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
     std::wstring text = n ? TrimW(std::wstring_view(message, n)) : std::wstring();
     ::LocalFree(message);
     return FormatW(L"%lu: %ls", static_cast<unsigned long>(error), text.c_str());

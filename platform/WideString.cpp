@@ -22,7 +22,9 @@ std::wstring FormatW(const wchar_t* format, ...) {
     return out;
 }
 
-static bool IsTrimSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+static bool IsTrimSpace(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
 
 std::wstring TrimW(std::wstring_view text) {
     size_t begin = 0, end = text.size();
@@ -46,8 +48,8 @@ std::wstring MultiByteToWide(std::string_view bytes, UINT codePage) {
                                   nullptr, 0);
     std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
     if (n > 0)
-        ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                              out.data(), n);
+        ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
+                              n);
     return out;
 }
 

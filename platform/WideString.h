@@ -23,5 +23,9 @@ inline bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
 std::wstring MultiByteToWide(std::string_view bytes, UINT codePage);
 // `lossless`, when given, tells whether every character had a form in the code page.
 std::string WideToMultiByte(std::wstring_view text, UINT codePage, bool* lossless = nullptr);
-inline std::wstring Utf8ToWide(std::string_view bytes) { return MultiByteToWide(bytes, CP_UTF8); }
-inline std::string WideToUtf8(std::wstring_view text) { return WideToMultiByte(text, CP_UTF8); }
+inline std::wstring Utf8ToWide(std::string_view bytes) {
+    return MultiByteToWide(bytes, CP_UTF8);
+}
+inline std::string WideToUtf8(std::wstring_view text) {
+    return WideToMultiByte(text, CP_UTF8);
+}

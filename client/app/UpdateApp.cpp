@@ -32,7 +32,8 @@ bool UpdateApp::InitInstance() {
 
     WSADATA data;
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-        std::wstring text = LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
+        std::wstring text =
+            LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
         ::MessageBoxW(nullptr, text.c_str(), ProgramName().c_str(), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

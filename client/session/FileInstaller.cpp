@@ -35,8 +35,8 @@ void RenameIntoPlace(const CInetFile& task, SessionWindow& window) {
 
     // Started first and registered second; neither is waited for nor checked.
     if (task.Execute)
-        ::ShellExecuteW(nullptr, nullptr, task.TargetPath.c_str(), task.ExecutePar.c_str(),
-                        nullptr, SW_SHOW);
+        ::ShellExecuteW(nullptr, nullptr, task.TargetPath.c_str(), task.ExecutePar.c_str(), nullptr,
+                        SW_SHOW);
     if (task.Register) {
         // Quoted, so that a folder with a space in its name reaches regsvr32 as one path.
         std::wstring parameters = L"/s \"" + task.TargetPath + L"\"";

@@ -121,7 +121,8 @@ TEST_F(EndToEnd, AnInstallationThatIsCurrentOnlyStartsTheGameHall) {
     // No version and a time before any real file's: the local copy is current.
     server.Serve("/UpDataGame.xml",
                  Response::Text("<List><File><FileName>a.dat</FileName><FileDateLow>1</FileDateLow>"
-                                "<URL>" + server.Url("/files/a.dat") + "</URL></File></List>"));
+                                "<URL>" +
+                                server.Url("/files/a.dat") + "</URL></File></List>"));
     ASSERT_TRUE(RunUpdater());
     EXPECT_EQ(updater.ExitCode(), 0u);
     EXPECT_TRUE(StatusSeen(L"获得服务器列表失败"));
@@ -157,11 +158,11 @@ TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
         if (request.Path().rfind("/files/", 0) == 0)
             files.push_back(request.Path());
     }
-    EXPECT_EQ(files, (std::vector<std::string>{"/files/one.dat", "/files/two.dat",
-                                               "/files/three.dat"}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"/files/one.dat", "/files/two.dat", "/files/three.dat"}));
     for (size_t i = 1; i < requests.size(); ++i)
-        EXPECT_GE(requests[i].Started, requests[i - 1].Ended) << "requests " << i - 1 << " and " << i
-                                                              << " overlapped";
+        EXPECT_GE(requests[i].Started, requests[i - 1].Ended)
+            << "requests " << i - 1 << " and " << i << " overlapped";
     EXPECT_EQ(GameHallStartsSettled(), 1u);
 }
 
@@ -189,10 +190,8 @@ TEST_F(EndToEnd, AManifestThatIsNotXmlEndsLikeAFailedOne) {
 
 TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {
     server.Serve("/UpDataGame.xml", Response::Error(500));
-    server.Serve("/list.txt",
-                 Response::Text(WideToMultiByte(L"备用服务器|" + server.UrlW("/backup.xml") +
-                                                    L"\r\n",
-                                                936)));
+    server.Serve("/list.txt", Response::Text(WideToMultiByte(
+                                  L"备用服务器|" + server.UrlW("/backup.xml") + L"\r\n", 936)));
     std::vector<PublishedFile> files{{"a.dat", "fresh"}};
     server.Serve("/backup.xml", Response::Text(ManifestXml(server, files)));
     server.Serve("/files/a.dat", Response::Text("fresh"));

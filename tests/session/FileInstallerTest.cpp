@@ -75,8 +75,8 @@ TEST_F(FileInstallerTest, ATargetHeldWithoutDeleteSharingKeepsBothFiles) {
     CInetFile task;
     WriteFileBytes(folder.Path(L"busy.dll"), "in use");
     Download(task, L"busy.dll", "new");
-    UniqueFile holder(::CreateFileW(task.TargetPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile holder(::CreateFileW(task.TargetPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     InstallDownloadedFile(task, window);
     holder.reset();
@@ -114,7 +114,8 @@ TEST_F(FileInstallerTest, StartsAndRegistersTheInstalledFileAsAsked) {
     CInetFile program;
     program.Execute = true;
     program.ExecutePar = L"--after-update 1";
-    Download(program, L"with space\\notice.exe", ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
+    Download(program, L"with space\\notice.exe",
+             ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
     InstallDownloadedFile(program, window);
 
     CInetFile library;
@@ -130,7 +131,8 @@ TEST_F(FileInstallerTest, StartsAndRegistersTheInstalledFileAsAsked) {
 }
 
 TEST_F(FileInstallerTest, LaunchGameHallStartsItFromTheCurrentDirectoryAndQuits) {
-    WriteFileBytes(folder.Path(L"Halvenport.exe"), ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
+    WriteFileBytes(folder.Path(L"Halvenport.exe"),
+                   ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
     CurrentDirectoryScope cwd(folder.Path(L""));
     LaunchGameHall(window);
 

@@ -7,7 +7,9 @@
 namespace {
 
 // GBK bytes of a UTF-16 text, as a publisher's server list holds them.
-std::string Gbk(const std::wstring& text) { return WideToMultiByte(text, 936); }
+std::string Gbk(const std::wstring& text) {
+    return WideToMultiByte(text, 936);
+}
 
 } // namespace
 

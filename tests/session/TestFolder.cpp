@@ -75,9 +75,11 @@ bool WaitForFileContaining(const std::wstring& path, const std::string& needle, 
 
 CurrentDirectoryScope::CurrentDirectoryScope(const std::wstring& folder) {
     std::vector<wchar_t> buffer(::GetCurrentDirectoryW(0, nullptr) + 1, L'\0');
-    previous_.assign(buffer.data(), ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()),
-                                                           buffer.data()));
+    previous_.assign(buffer.data(),
+                     ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data()));
     ::SetCurrentDirectoryW(folder.c_str());
 }
 
-CurrentDirectoryScope::~CurrentDirectoryScope() { ::SetCurrentDirectoryW(previous_.c_str()); }
+CurrentDirectoryScope::~CurrentDirectoryScope() {
+    ::SetCurrentDirectoryW(previous_.c_str());
+}

@@ -30,8 +30,7 @@ std::wstring TestProgramPath(const std::wstring& name);
 
 // Waits up to ten seconds for the file to contain `needle` (UTF-16 text when `utf16`), for
 // programs that the code under test starts and does not wait for.
-bool WaitForFileContaining(const std::wstring& path, const std::string& needle,
-                           bool utf16 = false);
+bool WaitForFileContaining(const std::wstring& path, const std::string& needle, bool utf16 = false);
 
 class CurrentDirectoryScope {
 public:

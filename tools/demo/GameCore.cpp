@@ -4,7 +4,9 @@
 
 #include <string>
 
-extern "C" __declspec(dllexport) int GameCoreVersion() { return DEMO_VERSION_NUMBER; }
+extern "C" __declspec(dllexport) int GameCoreVersion() {
+    return DEMO_VERSION_NUMBER;
+}
 
 extern "C" __declspec(dllexport) HRESULT DllRegisterServer() {
     HMODULE self = nullptr;
@@ -29,4 +31,6 @@ extern "C" __declspec(dllexport) HRESULT DllRegisterServer() {
     return S_OK;
 }
 
-extern "C" __declspec(dllexport) HRESULT DllUnregisterServer() { return S_OK; }
+extern "C" __declspec(dllexport) HRESULT DllUnregisterServer() {
+    return S_OK;
+}
