@@ -40,21 +40,6 @@ std::string ManifestXml(const TestHttpServer& server, const std::vector<Publishe
     return xml + "</UpdateList>\n";
 }
 
-size_t TemporaryManifestCount() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((std::wstring(temp) + L"Xml*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    size_t count = 0;
-    do
-        ++count;
-    while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return count;
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -64,7 +49,7 @@ protected:
                        ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
         // No server list unless a test publishes one.
         server.Serve("/list.txt", Response::Error(404));
-        temporaryBefore = TemporaryManifestCount();
+        temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
     }
 
     void Publish(const std::vector<PublishedFile>& files) {
@@ -131,7 +116,7 @@ TEST_F(EndToEnd, AnInstallationThatIsCurrentOnlyStartsTheGameHall) {
     EXPECT_TRUE(updater.Boxes().empty());
     EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{"/list.txt", "/UpDataGame.xml"}));
     EXPECT_EQ(GameHallStartsSettled(), 1u);
-    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+    EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
 }
 
 TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
@@ -175,7 +160,7 @@ TEST_F(EndToEnd, AManifestThatCannotBeFetchedEndsWithABoxAndTheGameHall) {
     EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
     EXPECT_EQ(updater.Boxes()[0].Text, text);
     EXPECT_EQ(GameHallStartsSettled(), 1u);
-    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+    EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
 }
 
 TEST_F(EndToEnd, AManifestThatIsNotXmlEndsLikeAFailedOne) {
@@ -185,7 +170,7 @@ TEST_F(EndToEnd, AManifestThatIsNotXmlEndsLikeAFailedOne) {
     ASSERT_EQ(updater.Boxes().size(), 1u);
     EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
     EXPECT_EQ(GameHallStartsSettled(), 1u);
-    EXPECT_EQ(TemporaryManifestCount(), temporaryBefore);
+    EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
 }
 
 TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {

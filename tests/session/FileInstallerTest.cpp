@@ -1,5 +1,6 @@
 #include "session/FileInstaller.h"
 
+#include "RecordingWindow.h"
 #include "TestFolder.h"
 
 #include "platform/UniqueHandle.h"
@@ -9,25 +10,6 @@
 #include <vector>
 
 namespace {
-
-// A session window without a window: records status lines; a message-only window receives the
-// posted quit.
-class RecordingWindow : public SessionWindow {
-public:
-    RecordingWindow() {
-        handle_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    nullptr, nullptr);
-    }
-    ~RecordingWindow() override { ::DestroyWindow(handle_); }
-    void SetStatusText(const std::wstring& text) override { Status.push_back(text); }
-    void ShowMessageBox(const std::wstring&, const std::wstring&, UINT) override {}
-    HWND WindowHandle() const override { return handle_; }
-
-    std::vector<std::wstring> Status;
-
-private:
-    HWND handle_ = nullptr;
-};
 
 class FileInstallerTest : public ::testing::Test {
 protected:

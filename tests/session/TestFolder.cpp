@@ -55,6 +55,21 @@ bool PathExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+size_t CountTemporaryFiles(const std::wstring& pattern) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((std::wstring(temp) + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    size_t count = 0;
+    do
+        ++count;
+    while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return count;
+}
+
 std::wstring TestProgramPath(const std::wstring& name) {
     return std::wstring(TEST_PROGRAMS_DIR) + L"\\" + name;
 }

@@ -25,6 +25,9 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path); // empty when unreadable
 bool PathExists(const std::wstring& path);
 
+// How many files in the user's temporary folder match `pattern` (such as "Xml*.tmp").
+size_t CountTemporaryFiles(const std::wstring& pattern);
+
 // A program or DLL built for the tests (StartRecorder.exe, GameCore_1_0_0_10.dll, ...).
 std::wstring TestProgramPath(const std::wstring& name);
 
