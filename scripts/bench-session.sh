@@ -10,9 +10,7 @@ fi
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
 export BUILD_ROOT="$root"
-"$repo/scripts/setup.sh"
-"$repo/scripts/build.sh" >/dev/null
-"$repo/scripts/wine-prefix.sh" "$root/wineprefix"
+"$repo/scripts/prepare.sh" >/dev/null
 . "$repo/scripts/update-server.sh"
 
 work="$root/bench-session"

@@ -7,9 +7,7 @@ set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
 export BUILD_ROOT="$root"
-"$repo/scripts/setup.sh"
-"$repo/scripts/build.sh"
-"$repo/scripts/wine-prefix.sh" "$root/wineprefix"
+"$repo/scripts/prepare.sh"
 . "$repo/scripts/update-server.sh"
 
 demo="$root/demo"

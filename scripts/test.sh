@@ -6,9 +6,7 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
 export BUILD_ROOT="$root"
 
-"$repo/scripts/setup.sh"
-"$repo/scripts/build.sh"
-"$repo/scripts/wine-prefix.sh" "$root/wineprefix"
+"$repo/scripts/prepare.sh"
 
 # One ctest run over both test trees, so that the last line is the one summary.
 printf 'subdirs("native" "win64")\n' > "$root/CTestTestfile.cmake"
