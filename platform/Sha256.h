@@ -22,7 +22,8 @@ public:
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
     Sha256(Sha256&&) = default;
-    Sha256& operator=(Sha256&&) = default;
+    // No move assignment: it would close the old provider before destroying the old hash.
+    Sha256& operator=(Sha256&&) = delete;
 
     void Update(const void* data, size_t size);
     void Update(std::string_view bytes) { Update(bytes.data(), bytes.size()); }
