@@ -2,7 +2,7 @@
 // all exist and are current, so that every entry is probed (version resource and all) and dropped.
 // Usage: manifest_bench [entries] [rounds]
 
-#include "manifest/FileList.h"
+#include "manifest/UpdatePlan.h"
 #include "platform/ComPtr.h"
 #include "platform/WideString.h"
 
@@ -67,18 +67,19 @@ int wmain(int argc, wchar_t** argv) {
     if (FAILED(com.result()))
         return 1;
 
-    FileList files;
+    const BaseFolders folders = ThisMachinesFolders();
     std::wstring manifestPath;
-    if (!Prepare(files.ProgramFolder(), entries, manifestPath))
+    if (!Prepare(folders.Program, entries, manifestPath))
         return 1;
 
     std::vector<double> loads, keeps, totals;
     for (int round = 0; round < rounds; ++round) {
         LARGE_INTEGER start, loaded, kept;
         ::QueryPerformanceCounter(&start);
-        bool ok = files.LoadManifest(manifestPath);
+        std::optional<std::deque<FileEntry>> files = LoadManifest(manifestPath, folders);
         ::QueryPerformanceCounter(&loaded);
-        unsigned outdated = files.KeepOutdated();
+        const bool ok = files.has_value();
+        unsigned outdated = ok ? KeepOutdated(*files) : 0;
         ::QueryPerformanceCounter(&kept);
         if (!ok || outdated != 0) {
             std::fwprintf(stderr, L"unexpected result: loaded %d, out of date %u\n", ok, outdated);

@@ -5,7 +5,6 @@
 
 #include <msxml.h>
 
-#include <new>
 
 uint32_t ParseDecimal(std::wstring_view text) {
     size_t at = 0;
@@ -37,13 +36,10 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
     static const TextKey textKeys[] = {
         {L"FileName", &FileEntry::FileName},
         {L"FileVersion", &FileEntry::FileVersion},
-        {L"ProductVersion", &FileEntry::ProductVersion},
         {L"InstallDir", &FileEntry::InstallDir},
         {L"ExecutePar", &FileEntry::ExecutePar},
         {L"LocalPath", &FileEntry::LocalPath},
         {L"URL", &FileEntry::URL},
-        {L"UserName", &FileEntry::UserName},
-        {L"Password", &FileEntry::Password},
     };
     struct FlagKey {
         const wchar_t* key;
@@ -51,10 +47,10 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
     };
     static const FlagKey flagKeys[] = {
         {L"Register", &FileEntry::Register},
-        {L"ZipFile", &FileEntry::ZipFile},
-        {L"ForceOverwrite", &FileEntry::ForceOverwrite},
         {L"Execute", &FileEntry::Execute},
     };
+    static const wchar_t* const ignoredKeys[] = {L"ProductVersion", L"ZipFile", L"ForceOverwrite",
+                                                 L"UserName", L"Password"};
 
     for (const TextKey& k : textKeys) {
         if (EqualsNoCase(key, k.key)) {
@@ -65,6 +61,11 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
     for (const FlagKey& k : flagKeys) {
         if (EqualsNoCase(key, k.key)) {
             entry.*k.field = ParseFlag(value);
+            return true;
+        }
+    }
+    for (const wchar_t* ignored : ignoredKeys) {
+        if (EqualsNoCase(key, ignored)) {
             return true;
         }
     }
@@ -121,14 +122,9 @@ bool WalkFileElements(IXMLDOMNodeList* files, const ManifestEntrySink& sink) {
         ComPtr<IXMLDOMNode> file;
         if (FAILED(files->get_item(i, file.put())) || !file)
             continue;
-        std::unique_ptr<FileEntry> entry;
-        try {
-            entry = std::make_unique<FileEntry>();
-            ReadChildren(file.get(), *entry);
-            sink(std::move(entry));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        FileEntry entry;
+        ReadChildren(file.get(), entry);
+        sink(std::move(entry));
     }
     return true;
 }

@@ -75,7 +75,7 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring folder) {
                 text = MultiByteToWide(bytes, CP_ACP);
             while (!text.empty() && (text.back() == L'\0' || text.back() == L'\n'))
                 text.pop_back();
-            if (text != L"OnPaint" && text != L"asdfasdf") {
+            {
                 std::lock_guard<std::mutex> hold(mutex_);
                 status_.push_back(text);
             }

@@ -1,7 +1,6 @@
 #include "WindowHarness.h"
 
 #include "net/DownloadMessages.h"
-#include "net/InetFile.h"
 #include "ui/ResourceIds.h"
 #include "ui/SkinLayout.h"
 
@@ -83,9 +82,18 @@ protected:
         return true;
     }
 
-    static void SendProgress(HWND window, int kind, uint32_t chunk, CInetFile* task) {
-        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, MakeDownloadWParam(kind, chunk),
-                       reinterpret_cast<LPARAM>(task));
+    static void SendProgress(HWND window, TaskKind kind, uint32_t chunk, uint32_t received) {
+        const DownloadProgress progress{static_cast<uint16_t>(kind), static_cast<uint16_t>(chunk),
+                                        received};
+        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, ProgressWParam(progress),
+                       ProgressLParam(progress));
+    }
+
+    // Queues `count` file downloads that never start: the window counts the listed downloads.
+    static void ListDownloads(UpdateSession& session, int count) {
+        for (int i = 0; i < count; ++i) {
+            session.QueueFile(FileEntry(L"C:\\never\\file.dat"));
+        }
     }
 
     static void MoveCursor(int x, int y) {
@@ -134,23 +142,22 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
     // Ten files planned, the third being fetched: eight tasks are still listed.
+    SessionlessDialog& dialog = run.Dialog();
+    auto setFileLength = [&](uint32_t length) {
+        run.OnWindowThread([&] { dialog.Session.Figures.FileLength = length; });
+    };
     run.OnWindowThread([&] {
-        UpdateDialog& dialog = run.Dialog();
-        dialog.Session.FilesToUpdate = 10;
-        dialog.Session.TotalBytes = 409'600;
+        dialog.Session.Figures.FilesToUpdate = 10;
+        dialog.Session.Figures.TotalBytes = 409'600;
+        dialog.Session.Figures.FileLength = 1000;
         // As if the previous sample had been taken a quarter of a second ago.
         dialog.LastSampleClock = static_cast<int32_t>(std::clock()) - 250;
-        for (int i = 0; i < 8; ++i)
-            dialog.Session.Tasks.PushBack(new CInetFile);
+        ListDownloads(dialog.Session, 8);
         dialog.SetStatusText(L"正在更新文件：Halvenport.exe");
     });
 
-    CInetFile file;
-    file.Kind = 2;
-    file.Length = 1000;
-    file.Received = 450;
     // 45 % of the file; 60,000 of 409,600 bytes is 14 % in all.
-    SendProgress(window, 2, 60'000, &file);
+    SendProgress(window, TaskKind::UpdateFile, 60'000, 450);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) {
         return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 45);
     });
@@ -176,18 +183,16 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
         uint32_t received, length, chunk;
         int fileWidth, totalWidth;
     };
-    // A kind-1 task (the manifest, length 0) moves neither figure.
-    CInetFile manifest;
-    manifest.Kind = 1;
-    SendProgress(window, 1, 500, &manifest);
+    // The manifest's download (no length) moves neither figure.
+    setFileLength(0);
+    SendProgress(window, TaskKind::Manifest, 500, 500);
     for (Step step : {Step{10, 1000, 42'400, 3, 81},      // 1 %; 102,400 bytes = 25 %
                       Step{990, 1000, 60'000, 322, 127},  // 99 %; 162,400 = 39 %
                       Step{1000, 1000, 45'000, 326, 163}, // 100 %; 207,400 = 50 %
                       // A file above 42,949,672 bytes: 3e9 x 100 overflows 32 bits.
                       Step{3'000'000'000u, 4'000'000'000u, 0, 244, 163}}) {
-        file.Received = step.received;
-        file.Length = step.length;
-        SendProgress(window, 2, step.chunk, &file);
+        setFileLength(step.length);
+        SendProgress(window, TaskKind::UpdateFile, step.chunk, step.received);
         shot = CaptureWhen([&](const PixelImage& s) {
             return BarShows(s, skin::FileBarY, step.fileWidth) &&
                    BarShows(s, skin::TotalBarY, step.totalWidth);
@@ -196,23 +201,20 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
         EXPECT_TRUE(BarShows(shot, skin::TotalBarY, step.totalWidth)) << step.totalWidth;
     }
     // Past the plan's total (files bigger than announced) the bar stays within its trough.
-    for (int i = 0; i < 4; ++i)
-        SendProgress(window, 2, 60'000, &file);
+    for (int i = 0; i < 4; ++i) {
+        SendProgress(window, TaskKind::UpdateFile, 60'000, 3'000'000'000u);
+    }
     shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
     EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 326));
-    EXPECT_TRUE(OutsideUntouched(shot));
-
-    // A message without a task changes nothing.
-    SendProgress(window, 2, 100, nullptr);
-    shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
     EXPECT_TRUE(BarShows(shot, skin::FileBarY, 244));
+    EXPECT_TRUE(OutsideUntouched(shot));
 }
 
 TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     WindowRun run(Address);
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
-    UpdateDialog& dialog = run.Dialog();
+    SessionlessDialog& dialog = run.Dialog();
     HINSTANCE self = ::GetModuleHandleW(nullptr);
     HICON blue = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_BLUE));
     HICON green = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_GREEN));
@@ -229,16 +231,14 @@ TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     EXPECT_EQ(icon, blue);
     EXPECT_EQ(tip, L"正在自动更新");
 
-    CInetFile manifest;
-    manifest.Kind = 1;
-    SendProgress(window, 1, 1024, &manifest);
+    SendProgress(window, TaskKind::Manifest, 1024, 1024);
     read();
     // The animation counter is shared by the whole process, so only the order is fixed.
     HICON order[3] = {blue, green, red};
     int at = icon == blue ? 0 : icon == green ? 1 : icon == red ? 2 : -1;
     ASSERT_NE(at, -1);
     for (int i = 1; i <= 4; ++i) {
-        SendProgress(window, 1, 1024, &manifest);
+        SendProgress(window, TaskKind::Manifest, 1024, 1024 * (i + 1));
         read();
         EXPECT_EQ(icon, order[(at + i) % 3]);
     }
@@ -246,13 +246,11 @@ TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     EXPECT_TRUE(TrayIconPresent(window));
 
     run.OnWindowThread([&] {
-        dialog.Session.FilesToUpdate = 3;
-        dialog.Session.Tasks.PushBack(new CInetFile);
+        dialog.Session.Figures.FilesToUpdate = 3;
+        dialog.Session.Figures.FileLength = 200;
+        ListDownloads(dialog.Session, 1);
     });
-    CInetFile file;
-    file.Length = 200;
-    file.Received = 150;
-    SendProgress(window, 2, 150, &file);
+    SendProgress(window, TaskKind::UpdateFile, 150, 150);
     read();
     EXPECT_EQ(tip, L"正在自动更新 (3/3) 75%");
 }
@@ -287,7 +285,7 @@ TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelea
     EXPECT_TRUE(OutsideUntouched(shot));
 
     // The release would end the process; this window only records that it was asked to.
-    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    SessionlessDialog& dialog = run.Dialog();
     bool exitRequested = false, iconAtExit = true;
     send(WM_LBUTTONUP, 480, 10);
     run.OnWindowThread([&] {
@@ -306,7 +304,7 @@ TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
     WindowRun run(Address);
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
-    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    SessionlessDialog& dialog = run.Dialog();
     auto moveCommands = [&] {
         int n = -1;
         run.OnWindowThread([&] { n = dialog.MoveCommands; });

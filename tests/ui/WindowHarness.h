@@ -20,6 +20,11 @@ public:
 
     void StartSession(std::wstring) override { SessionStarted = true; }
 
+    // The window state the tests look at or prepare.
+    using UpdateDialog::LastSampleClock;
+    using UpdateDialog::TrayAdded;
+    using UpdateDialog::TrayData;
+
     bool SessionStarted = false;
     HANDLE Initialised = nullptr; // set once OnInitDialog has returned
     // What the close button left behind when it would have ended the process.
@@ -44,7 +49,7 @@ public:
     // The dialog's window once it has initialised (null if it did not within a few seconds).
     HWND Window();
     // The window object; touch it only from the window's thread (OnWindowThread).
-    UpdateDialog& Dialog() { return *dialog_; }
+    SessionlessDialog& Dialog() { return *dialog_; }
     // Runs `work` on the window's thread, between its messages.
     void OnWindowThread(const std::function<void()>& work);
     // True when the modal loop has ended within `milliseconds`.
