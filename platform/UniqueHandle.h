@@ -19,8 +19,9 @@ public:
     UniqueAny& operator=(const UniqueAny&) = delete;
     UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
     UniqueAny& operator=(UniqueAny&& other) noexcept {
-        if (this != &other)
+        if (this != &other) {
             reset(other.release());
+        }
         return *this;
     }
 
@@ -30,8 +31,9 @@ public:
     // Closes the current handle (if any) and takes `value`.
     void reset(Type value = Traits::Empty()) {
         Type old = std::exchange(value_, value);
-        if (old != Traits::Empty())
+        if (old != Traits::Empty()) {
             Traits::Close(old);
+        }
     }
     Type release() { return std::exchange(value_, Traits::Empty()); }
 
@@ -98,8 +100,9 @@ class SelectedObject {
 public:
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
     ~SelectedObject() {
-        if (previous_ != nullptr && previous_ != HGDI_ERROR)
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
             ::SelectObject(dc_, previous_);
+        }
     }
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;

@@ -26,8 +26,9 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
 bool WriteText(const std::wstring& path, const std::string& text) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
+    }
     DWORD written = 0;
     BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     ::CloseHandle(file);
@@ -64,13 +65,15 @@ int wmain(int argc, wchar_t** argv) {
     const int entries = argc > 1 ? std::max(1, _wtoi(argv[1])) : 10000;
     const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 1;
     ComInit com;
-    if (FAILED(com.result()))
+    if (FAILED(com.result())) {
         return 1;
+    }
 
     const BaseFolders folders = ThisMachinesFolders();
     std::wstring manifestPath;
-    if (!Prepare(folders.Program, entries, manifestPath))
+    if (!Prepare(folders.Program, entries, manifestPath)) {
         return 1;
+    }
 
     std::vector<double> loads, keeps, totals;
     for (int round = 0; round < rounds; ++round) {

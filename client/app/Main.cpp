@@ -33,7 +33,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // machine without Windows Sockets has always been refused here.
     WinsockInit sockets;
     if (!sockets) {
-        std::wstring text = LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
+        std::wstring text =
+            LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
         ::MessageBoxW(nullptr, text.c_str(), ProgramName().c_str(), MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }

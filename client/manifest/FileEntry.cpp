@@ -17,25 +17,29 @@ std::optional<VersionNumbers> ParseVersionNumbers(const std::wstring& text) {
     size_t at = 0;
     for (size_t part = 0; part < numbers.size(); ++part) {
         if (part > 0) {
-            if (at >= text.size() || text[at] != L'.')
+            if (at >= text.size() || text[at] != L'.') {
                 return std::nullopt;
+            }
             ++at;
         }
         size_t digits = 0;
         uint64_t value = 0;
         while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') {
             value = value * 10 + static_cast<uint64_t>(text[at] - L'0');
-            if (value > 0xFFFFFFFFu)
+            if (value > 0xFFFFFFFFu) {
                 return std::nullopt;
+            }
             ++at;
             ++digits;
         }
-        if (digits == 0)
+        if (digits == 0) {
             return std::nullopt;
+        }
         numbers[part] = static_cast<uint32_t>(value);
     }
-    if (at != text.size())
+    if (at != text.size()) {
         return std::nullopt;
+    }
     return numbers;
 }
 
@@ -47,8 +51,9 @@ int CompareVersions(const std::wstring& local, const std::wstring& manifest) {
     // are in the form the version block gives.
     std::optional<VersionNumbers> a = ParseVersionNumbers(local);
     std::optional<VersionNumbers> b = ParseVersionNumbers(manifest);
-    if (a && b)
+    if (a && b) {
         return *a < *b ? -1 : (*a == *b ? 0 : 1);
+    }
     return CompareNoCase(local, manifest);
 }
 

@@ -26,8 +26,9 @@ struct ParsedUrl {
 // Only http addresses with a host are usable. The object path keeps the query; the fragment is
 // the client's own and never goes to the server.
 bool ParseHttpUrl(const std::wstring& url, ParsedUrl& parsed) {
-    if (url.empty() || url.find(L'\0') != std::wstring::npos)
+    if (url.empty() || url.find(L'\0') != std::wstring::npos) {
         return false;
+    }
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof(parts);
     // Non-zero lengths with null buffers ask for pointers into `url` instead of copies.
@@ -35,22 +36,28 @@ bool ParseHttpUrl(const std::wstring& url, ParsedUrl& parsed) {
     parts.dwHostNameLength = 1;
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts))
+    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts)) {
         return false;
+    }
     if (parts.nScheme != INTERNET_SCHEME_HTTP || parts.lpszHostName == nullptr ||
-        parts.dwHostNameLength == 0)
+        parts.dwHostNameLength == 0) {
         return false;
+    }
     parsed.Server.assign(parts.lpszHostName, parts.dwHostNameLength);
     parsed.Port = parts.nPort;
-    if (parts.lpszUrlPath != nullptr)
+    if (parts.lpszUrlPath != nullptr) {
         parsed.Object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (parts.lpszExtraInfo != nullptr)
+    }
+    if (parts.lpszExtraInfo != nullptr) {
         parsed.Object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    }
     size_t fragment = parsed.Object.find(L'#');
-    if (fragment != std::wstring::npos)
+    if (fragment != std::wstring::npos) {
         parsed.Object.resize(fragment);
-    if (parsed.Object.empty())
+    }
+    if (parsed.Object.empty()) {
         parsed.Object = L"/";
+    }
     return true;
 }
 
@@ -58,8 +65,9 @@ bool ParseHttpUrl(const std::wstring& url, ParsedUrl& parsed) {
 bool QueryContentLength(HINTERNET request, unsigned long long& length) {
     wchar_t text[32] = {};
     DWORD size = sizeof(text);
-    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
         return false;
+    }
     wchar_t* end = nullptr;
     length = std::wcstoull(text, &end, 10);
     return end != text && *end == L'\0';
@@ -68,8 +76,9 @@ bool QueryContentLength(HINTERNET request, unsigned long long& length) {
 bool WriteAll(HANDLE file, const char* data, DWORD count) {
     while (count > 0) {
         DWORD written = 0;
-        if (!::WriteFile(file, data, count, &written, nullptr) || written == 0)
+        if (!::WriteFile(file, data, count, &written, nullptr) || written == 0) {
             return false;
+        }
         data += written;
         count -= written;
     }

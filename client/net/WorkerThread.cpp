@@ -2,20 +2,23 @@
 
 WorkerThread::WorkerThread() {
     DoneEvent.reset(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    if (DoneEvent)
+    if (DoneEvent) {
         ::SetEvent(DoneEvent.get());
+    }
 }
 
 WorkerThread::~WorkerThread() {
     // A derived destructor has already reaped the run; a handle left here means a derived class
     // skipped WaitThread, and closing it at least does not leak it.
-    if (HANDLE left = ::InterlockedExchangePointer(&ThreadHandle, nullptr))
+    if (HANDLE left = ::InterlockedExchangePointer(&ThreadHandle, nullptr)) {
         ::CloseHandle(left);
+    }
 }
 
 bool WorkerThread::StartThread() {
-    if (!DoneEvent)
+    if (!DoneEvent) {
         return false;
+    }
     // Reset before the thread exists, never after: a Run that ends before CreateThread returns
     // must leave the event signalled, or the next WaitThread would block for ever.
     ::ResetEvent(DoneEvent.get());
@@ -31,8 +34,9 @@ bool WorkerThread::StartThread() {
 }
 
 void WorkerThread::WaitThread() {
-    if (!DoneEvent)
+    if (!DoneEvent) {
         return;
+    }
     // No time-out: the owner waits as long as the run takes; a derived Run notices its cancel
     // request within one blocking step.
     ::WaitForSingleObject(DoneEvent.get(), INFINITE);

@@ -33,8 +33,8 @@ void InstallDownloadedFile(const FileEntry& file, SessionWindow& window) {
 
     // Started first and registered second; neither is waited for nor checked.
     if (file.Execute) {
-        ::ShellExecuteW(nullptr, nullptr, file.TargetPath.c_str(), file.ExecutePar.c_str(),
-                        nullptr, SW_SHOW);
+        ::ShellExecuteW(nullptr, nullptr, file.TargetPath.c_str(), file.ExecutePar.c_str(), nullptr,
+                        SW_SHOW);
     }
     if (file.Register) {
         // Quoted, so that a folder with a space in its name reaches regsvr32 as one path.

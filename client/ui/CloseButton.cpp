@@ -4,8 +4,9 @@
 
 void CloseButtonPress(int x, int y, uint16_t& closeState, bool& dragArmed) {
     dragArmed = true;
-    if (skin::CloseButtonArea.Contains(x, y))
+    if (skin::CloseButtonArea.Contains(x, y)) {
         closeState = ClosePressed;
+    }
 }
 
 bool CloseButtonMove(int x, int y, bool dragArmed, uint16_t& closeState) {

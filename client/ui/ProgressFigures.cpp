@@ -6,12 +6,14 @@
 #include <limits>
 
 int32_t PercentOf(uint64_t part, uint64_t whole) {
-    if (whole == 0)
+    if (whole == 0) {
         return 0;
+    }
     // part and whole come from 32-bit counters, so part * 100 fits easily in 64 bits.
     uint64_t percent = part * 100 / whole;
-    if (percent > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+    if (percent > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
         return std::numeric_limits<int32_t>::max();
+    }
     return static_cast<int32_t>(percent);
 }
 
@@ -51,18 +53,21 @@ std::wstring SpeedText(uint32_t bytesPerSecond) {
 }
 
 std::wstring TrayTipText(int32_t filePercent, int32_t filesToUpdate, uint32_t tasksListed) {
-    if (filesToUpdate <= 0)
+    if (filesToUpdate <= 0) {
         return L"正在自动更新";
+    }
     return TruncateTip(FormatW(L"正在自动更新 (%d/%d) %d%%",
                                FilePosition(filesToUpdate, tasksListed), filesToUpdate,
                                filePercent));
 }
 
 std::wstring TruncateTip(const std::wstring& text, size_t limit) {
-    if (text.size() <= limit)
+    if (text.size() <= limit) {
         return text;
+    }
     size_t n = limit;
-    if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF)
+    if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) {
         --n;
+    }
     return text.substr(0, n);
 }

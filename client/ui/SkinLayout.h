@@ -41,10 +41,12 @@ constexpr int SpeedX = 426, SpeedY = 77;
 // grew past the length the plan announced) are held to the trough so the fill never reaches past
 // the bar bitmap's right edge.
 constexpr int BarWidth(int32_t percent) {
-    if (percent <= 0)
+    if (percent <= 0) {
         return 0;
-    if (percent >= 100)
+    }
+    if (percent >= 100) {
         return BarFullWidth;
+    }
     return percent * BarFullWidth / 100;
 }
 

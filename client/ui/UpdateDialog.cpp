@@ -84,8 +84,9 @@ bool UpdateDialog::OnInitDialog() {
     }
     Session.AddServer({kBuiltInServerName, kBuiltInServerAddress});
 
-    if (!TrayAdded)
+    if (!TrayAdded) {
         AddTrayIcon();
+    }
     FilePercent = 0;
     TotalPercent = 0;
     Speed = 0;
@@ -124,8 +125,9 @@ void UpdateDialog::AddTrayIcon() {
 }
 
 void UpdateDialog::RemoveTrayIcon() {
-    if (!TrayAdded)
+    if (!TrayAdded) {
         return;
+    }
     ::Shell_NotifyIconW(NIM_DELETE, &TrayData);
     TrayAdded = false;
 }
@@ -243,9 +245,8 @@ void UpdateDialog::OnPaint() {
                static_cast<int>(StatusText.size()));
     std::wstring speed = SpeedText(Speed);
     ::TextOutW(dc, skin::SpeedX, skin::SpeedY, speed.c_str(), static_cast<int>(speed.size()));
-    std::wstring progress =
-        ProgressLineText(FilePercent, Session.Figures.FilesToUpdate,
-                         static_cast<uint32_t>(Session.TasksListed()));
+    std::wstring progress = ProgressLineText(FilePercent, Session.Figures.FilesToUpdate,
+                                             static_cast<uint32_t>(Session.TasksListed()));
     ::TextOutW(dc, skin::ProgressX, skin::ProgressY, progress.c_str(),
                static_cast<int>(progress.size()));
 }
@@ -285,8 +286,9 @@ void UpdateDialog::AnimateTrayIcon() {
     }
     trayPending_ |= changed;
     const ULONGLONG now = ::GetTickCount64();
-    if (now - lastTrayRefresh_ < kTrayRefreshMs)
+    if (now - lastTrayRefresh_ < kTrayRefreshMs) {
         return;
+    }
     lastTrayRefresh_ = now;
     TrayData.uFlags = trayPending_;
     trayPending_ = 0;
@@ -327,6 +329,7 @@ void UpdateDialog::OnMouseMove(POINT point) {
 
 void UpdateDialog::OnLButtonUp() {
     ReadCursorPos();
-    if (CloseButtonRelease(CursorPos.x, CursorPos.y, CloseState, DragArmed))
+    if (CloseButtonRelease(CursorPos.x, CursorPos.y, CloseState, DragArmed)) {
         EndProcessNow();
+    }
 }

@@ -26,8 +26,9 @@ protected:
     }
 
     std::wstring VersionedDllOrPlain(const wchar_t* source) {
-        if (std::wstring(source) != L"plain")
+        if (std::wstring(source) != L"plain") {
             return VersionedDll(source);
+        }
         WriteFileBytes(folder_ / L"plain.txt", "no version resource here");
         return folder_ / L"plain.txt";
     }

@@ -42,15 +42,18 @@ TEST(ManifestValues, DecimalNumbersWrapLikeThirtyTwoBitAtoi) {
     for (const wchar_t* zero : {L"", L"abc", L"+-1", L"- 1",
                                 L"\x3000"
                                 L"1",
-                                L"\xFF11"})
+                                L"\xFF11"}) {
         EXPECT_EQ(ParseDecimal(zero), 0u) << WideToUtf8(zero);
+    }
 }
 
 TEST(ManifestValues, FlagsAreYesInAnyCase) {
-    for (const wchar_t* yes : {L"YES", L"yes", L"Yes"})
+    for (const wchar_t* yes : {L"YES", L"yes", L"Yes"}) {
         EXPECT_TRUE(ParseFlag(yes));
-    for (const wchar_t* no : {L"", L"Y", L"TRUE", L"1", L" YES", L"YESS"})
+    }
+    for (const wchar_t* no : {L"", L"Y", L"TRUE", L"1", L" YES", L"YESS"}) {
         EXPECT_FALSE(ParseFlag(no)) << WideToUtf8(no);
+    }
 }
 
 TEST_F(LoadManifest, ReadsEveryKeyOfAnEntry) {
@@ -90,8 +93,8 @@ TEST_F(LoadManifest, ReadsEveryKeyOfAnEntry) {
     EXPECT_EQ(static_cast<uint32_t>(b.Length), 3000000000u);
     // Keys read and ignored are still keys; an unknown one is not.
     FileEntry ignored;
-    for (const wchar_t* key : {L"ProductVersion", L"ZipFile", L"forceoverwrite", L"UserName",
-                               L"Password"}) {
+    for (const wchar_t* key :
+         {L"ProductVersion", L"ZipFile", L"forceoverwrite", L"UserName", L"Password"}) {
         EXPECT_TRUE(ApplyManifestValue(ignored, key, L"YES")) << WideToUtf8(key);
     }
     EXPECT_FALSE(ApplyManifestValue(ignored, L"Unknown", L"x"));
@@ -171,8 +174,9 @@ TEST_F(LoadManifest, BadDocumentsGiveFalseAndAnEmptyList) {
 TEST_F(LoadManifest, LargeManifestsAndLongValuesLoadWhole) {
     std::string longUrl = "http://h/" + std::string(200000, 'u');
     std::string document = "<R><File><URL>" + longUrl + "</URL></File>";
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 10000; ++i) {
         document += "<File><FileName>f" + std::to_string(i) + "</FileName></File>";
+    }
     ASSERT_TRUE(Load(document + "</R>"));
     ASSERT_EQ(entries_.size(), 10001u);
     EXPECT_EQ(entries_[0].URL, Utf8ToWide(longUrl));

@@ -61,8 +61,9 @@ protected:
         recorder_.PumpFor(0ms);
         auto done = recorder_.Messages(WM_DOWNLOAD_DONE);
         EXPECT_EQ(done.size(), 1u);
-        if (done.empty())
+        if (done.empty()) {
             return -1;
+        }
         EXPECT_EQ(High(done[0]), task.Tag());
         EXPECT_EQ(UnpackDone(done[0].WParam, done[0].LParam).Task, &task);
         return Low(done[0]);
@@ -253,8 +254,9 @@ TEST_F(HttpDownloadTest, DeletingARunningTaskCancelsAfterOneRead) {
     auto written = ReadFileBytes(Local(L"slow.bin"));
     ASSERT_TRUE(written);
     size_t reported = 0;
-    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS))
+    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS)) {
         reported += Low(m);
+    }
     EXPECT_EQ(written->size(), reported);
     EXPECT_EQ(*written, testsupport::PatternBody(reported));
 }

@@ -43,8 +43,8 @@ TEST(Owners, AHandleIsClosedOnceByWhoeverOwnsItLast) {
 }
 
 TEST(Owners, FilesUseTheInvalidHandleAsTheEmptyValue) {
-    UniqueFile missing(::CreateFileW(L"Z:\\no\\such\\file", GENERIC_READ, 0, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
+    UniqueFile missing(
+        ::CreateFileW(L"Z:\\no\\such\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.get(), INVALID_HANDLE_VALUE);
     UniqueFile none;

@@ -1,6 +1,6 @@
 // A manifest written by publish-manifest, read back by the updater's own manifest reader: every
-// entry, path, version, time and flag the updater reads must come back as published, and the updater must judge
-// the published files themselves current.
+// entry, path, version, time and flag the updater reads must come back as published, and the
+// updater must judge the published files themselves current.
 
 #include "manifest/UpdatePlan.h"
 #include "platform/ComPtr.h"
@@ -88,10 +88,11 @@ protected:
     fs::path Add(const std::string& relative, const fs::path& copyOf) {
         const fs::path path = Path(relative);
         fs::create_directories(path.parent_path());
-        if (copyOf.empty())
+        if (copyOf.empty()) {
             WriteAll(path, relative);
-        else
+        } else {
             fs::copy_file(copyOf, path);
+        }
         return path;
     }
 
@@ -165,8 +166,9 @@ TEST_F(ManifestRoundTrip, TheUpdaterJudgesThePublishedFilesCurrent) {
         const fs::path source = release_ / entry->LocalPath / entry->FileName;
         entry->TargetPath = source.wstring();
         EXPECT_FALSE(entry->CheckNeedsUpdate()) << source.string();
-        if (fs::file_size(source) > 1000000)
+        if (fs::file_size(source) > 1000000) {
             continue; // the sparse file: not worth copying
+        }
 
         const fs::path downloaded = folder_.Path() / "downloaded.bin";
         fs::remove(downloaded); // mingw's copy_file does not overwrite

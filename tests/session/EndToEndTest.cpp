@@ -45,7 +45,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
         WriteFileBytes(install / L"Refreshor.exe", ReadFileBytes(REFRESHOR_EXE).value_or(""));
-        WriteFileBytes(install / L"Halvenport.exe", ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
+        WriteFileBytes(install / L"Halvenport.exe",
+                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
         // No server list unless a test publishes one.
         server.Serve("/list.txt", Response::Error(404));
         temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
@@ -53,8 +54,9 @@ protected:
 
     void Publish(const std::vector<PublishedFile>& files) {
         server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, files)));
-        for (const PublishedFile& file : files)
+        for (const PublishedFile& file : files) {
             server.Serve("/files/" + file.Name, Response::Text(file.Content));
+        }
     }
 
     // Runs the updater to its end; false when it had to be killed.
@@ -66,8 +68,9 @@ protected:
 
     std::vector<std::string> RequestedPaths() const {
         std::vector<std::string> paths;
-        for (const auto& request : server.Requests())
+        for (const auto& request : server.Requests()) {
             paths.push_back(request.Path());
+        }
         return paths;
     }
 
@@ -81,8 +84,9 @@ protected:
         std::string log = ReadFileBytes(install / L"started.log").value_or("");
         size_t count = 0;
         for (size_t at = log.find("Halvenport.exe"); at != std::string::npos;
-             at = log.find("Halvenport.exe", at + 1))
+             at = log.find("Halvenport.exe", at + 1)) {
             ++count;
+        }
         return count;
     }
 
@@ -133,20 +137,21 @@ TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
     EXPECT_TRUE(updater.Boxes().empty());
     EXPECT_EQ(ReadFileBytes(install / L"one.dat"), testsupport::PatternBody(1500));
     EXPECT_EQ(ReadFileBytes(install / L"two.dat"), testsupport::PatternBody(2600));
-    EXPECT_EQ(ReadFileBytes(install / L"new\\folder\\three.dat"),
-              testsupport::PatternBody(10000));
+    EXPECT_EQ(ReadFileBytes(install / L"new\\folder\\three.dat"), testsupport::PatternBody(10000));
 
     auto requests = server.Requests();
     std::vector<std::string> files;
     for (const auto& request : requests) {
-        if (request.Path().rfind("/files/", 0) == 0)
+        if (request.Path().rfind("/files/", 0) == 0) {
             files.push_back(request.Path());
+        }
     }
     EXPECT_EQ(files,
               (std::vector<std::string>{"/files/one.dat", "/files/two.dat", "/files/three.dat"}));
-    for (size_t i = 1; i < requests.size(); ++i)
+    for (size_t i = 1; i < requests.size(); ++i) {
         EXPECT_GE(requests[i].Started, requests[i - 1].Ended)
             << "requests " << i - 1 << " and " << i << " overlapped";
+    }
     EXPECT_EQ(GameHallStartsSettled(), 1u);
 }
 
@@ -219,8 +224,8 @@ TEST_F(EndToEnd, AFailedLastFileIsNoFinishedUpdate) {
 TEST_F(EndToEnd, AFileInUseIsReportedAndTheOthersAreStillInstalled) {
     Publish({{"busy.dat", "new busy"}, {"free.dat", "new free"}});
     WriteFileBytes(install / L"busy.dat", "old busy");
-    UniqueFile holder(::CreateFileW((install / L"busy.dat").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile holder(::CreateFileW((install / L"busy.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     ASSERT_TRUE(RunUpdater());
     holder.reset();

@@ -106,14 +106,15 @@ TEST_F(FileInstallerTest, StartsAndRegistersTheInstalledFileAsAsked) {
              ReadFileBytes(TestProgramPath(L"GameCore_1_0_0_10.dll")).value_or(""));
     InstallDownloadedFile(library, window);
 
-    EXPECT_TRUE(WaitForFileContaining(folder / L"with space\\started.log",
-                                      "notice.exe --after-update 1"));
+    EXPECT_TRUE(
+        WaitForFileContaining(folder / L"with space\\started.log", "notice.exe --after-update 1"));
     EXPECT_TRUE(WaitForFileContaining(folder / L"with space\\registered.log", "GameCore.dll",
                                       /*utf16=*/true));
 }
 
 TEST_F(FileInstallerTest, LaunchGameHallStartsItFromTheCurrentDirectoryAndQuits) {
-    WriteFileBytes(folder / L"Halvenport.exe", ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
+    WriteFileBytes(folder / L"Halvenport.exe",
+                   ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
     CurrentDirectoryScope cwd(folder.Path());
     LaunchGameHall(window);
 

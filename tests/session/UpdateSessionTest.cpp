@@ -24,8 +24,7 @@ TEST(UpdateSession, IgnoresTheDoneMessageOfATaskItDoesNotHold) {
     UpdateSession session(window);
     HttpDownload stranger(L"http://127.0.0.1:9/a", L"", nullptr,
                           static_cast<uint16_t>(TaskKind::UpdateFile));
-    session.OnDownloadDone(
-        {static_cast<uint16_t>(TaskKind::UpdateFile), DownloadOk, &stranger});
+    session.OnDownloadDone({static_cast<uint16_t>(TaskKind::UpdateFile), DownloadOk, &stranger});
     EXPECT_TRUE(window.Status.empty());
     EXPECT_FALSE(session.RunEnded());
 }

@@ -34,51 +34,64 @@ protected:
     // logo column, the footer) against the background bitmap; empty when they all match.
     std::wstring SkinMismatch(const PixelImage& shot) const {
         auto check = [&](int left, int top, int right, int bottom) -> std::wstring {
-            for (int y = top; y < bottom; ++y)
-                for (int x = left; x < right; ++x)
-                    if (shot.At(x, y) != background_.At(x, y))
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    if (shot.At(x, y) != background_.At(x, y)) {
                         return L"skin differs at (" + std::to_wstring(x) + L", " +
                                std::to_wstring(y) + L")";
+                    }
+                }
+            }
             return {};
         };
         std::wstring m = check(0, 0, 470, 28);
-        if (m.empty())
+        if (m.empty()) {
             m = check(0, 28, 148, 160);
-        if (m.empty())
+        }
+        if (m.empty()) {
             m = check(0, 132, 500, 160);
+        }
         return m;
     }
 
     // The bar at `top` shows exactly `width` columns of the fill, the empty trough after them,
     // and leaves the rows above and below alone.
     bool BarShows(const PixelImage& shot, int top, int width) const {
-        for (int y = top - 1; y <= top + skin::BarHeight; ++y)
+        for (int y = top - 1; y <= top + skin::BarHeight; ++y) {
             for (int x = skin::BarX - 1; x <= skin::BarX + skin::BarFullWidth; ++x) {
                 bool filled = y >= top && y < top + skin::BarHeight && x >= skin::BarX &&
                               x < skin::BarX + width;
                 uint32_t want = filled ? bar_.At(x - skin::BarX, y - top) : background_.At(x, y);
-                if (shot.At(x, y) != want)
+                if (shot.At(x, y) != want) {
                     return false;
+                }
             }
+        }
         return true;
     }
 
     bool CloseShows(const PixelImage& shot, int frame) const {
-        for (int y = 0; y < skin::CloseFrameHeight; ++y)
-            for (int x = 0; x < skin::CloseFrameWidth; ++x)
+        for (int y = 0; y < skin::CloseFrameHeight; ++y) {
+            for (int x = 0; x < skin::CloseFrameWidth; ++x) {
                 if (shot.At(skin::CloseFrameX + x, y) !=
-                    close_.At(frame * skin::CloseFrameWidth + x, y))
+                    close_.At(frame * skin::CloseFrameWidth + x, y)) {
                     return false;
+                }
+            }
+        }
         return true;
     }
 
     // Nothing right of or below the 500 x 160 client area changed.
     bool OutsideUntouched(const PixelImage& shot) const {
-        for (int y = 0; y < CaptureHeight; ++y)
-            for (int x = 0; x < CaptureWidth; ++x)
+        for (int y = 0; y < CaptureHeight; ++y) {
+            for (int x = 0; x < CaptureWidth; ++x) {
                 if ((x >= skin::WindowWidth || y >= skin::WindowHeight) &&
-                    shot.At(x, y) != before_.At(x, y))
+                    shot.At(x, y) != before_.At(x, y)) {
                     return false;
+                }
+            }
+        }
         return true;
     }
 
@@ -170,9 +183,11 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     // The status and progress lines are drawn in the rows given to them.
     auto inkIn = [&](int left, int top, int right, int bottom) {
         int ink = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x)
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
                 ink += shot.At(x, y) != background_.At(x, y);
+            }
+        }
         return ink;
     };
     EXPECT_GT(inkIn(149, 50, 470, 66), 50);
