@@ -51,16 +51,6 @@ std::wstring CurrentFolder() {
         [](wchar_t* buffer, DWORD capacity) { return ::GetCurrentDirectoryW(capacity, buffer); });
 }
 
-std::wstring WindowsErrorText(DWORD error) {
-    wchar_t* message = nullptr;
-    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                   FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    std::wstring text = n ? TrimW(std::wstring_view(message, n)) : std::wstring();
-    ::LocalFree(message);
-    return FormatW(L"%lu: %ls", static_cast<unsigned long>(error), text.c_str());
-}
-
 std::wstring ProgramName() {
     std::wstring name = SplitPath(ProgramPath()).Name;
     size_t dot = name.find_last_of(L'.');

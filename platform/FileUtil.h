@@ -29,6 +29,3 @@ std::wstring CurrentFolder();
 // The running program file's base name without extension: the caption of the program's own
 // message boxes.
 std::wstring ProgramName();
-
-// "<number>: <system message>" for a Windows error code.
-std::wstring WindowsErrorText(DWORD error);

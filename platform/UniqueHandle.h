@@ -73,11 +73,6 @@ struct MemoryDC {
     static Type Empty() { return nullptr; }
     static void Close(Type h) { ::DeleteDC(h); }
 };
-struct Icon {
-    using Type = HICON;
-    static Type Empty() { return nullptr; }
-    static void Close(Type h) { ::DestroyIcon(h); }
-};
 struct Module {
     using Type = HMODULE;
     static Type Empty() { return nullptr; }
@@ -92,7 +87,6 @@ template <typename T> using UniqueGdi = UniqueAny<handle_traits::GdiObject<T>>;
 using UniqueBitmap = UniqueGdi<HBITMAP>;
 using UniqueFont = UniqueGdi<HFONT>;
 using UniqueMemoryDC = UniqueAny<handle_traits::MemoryDC>; // CreateCompatibleDC results
-using UniqueIcon = UniqueAny<handle_traits::Icon>;         // icons that were created, not loaded
 using UniqueModule = UniqueAny<handle_traits::Module>;     // LoadLibraryW results
 
 // Selects a GDI object into a DC and restores the previous one on scope exit.

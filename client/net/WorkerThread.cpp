@@ -22,13 +22,11 @@ bool WorkerThread::StartThread() {
     // Reset before the thread exists, never after: a Run that ends before CreateThread returns
     // must leave the event signalled, or the next WaitThread would block for ever.
     ::ResetEvent(DoneEvent.get());
-    DWORD id = 0;
-    HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread::ThreadProcedure, this, 0, &id);
+    HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread::ThreadProcedure, this, 0, nullptr);
     if (thread == nullptr) {
         ::SetEvent(DoneEvent.get());
         return false;
     }
-    ThreadId = id;
     ::InterlockedExchangePointer(&ThreadHandle, thread);
     return true;
 }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 #include "platform/UniqueHandle.h"
 
 class WorkerThread {
@@ -35,7 +33,6 @@ public:
 
     bool IsUsable() const { return static_cast<bool>(DoneEvent); }
 
-    uint32_t ThreadId = 0;
     // Held from a successful start until `WaitThread` reaps it; taken away only by an atomic
     // exchange, so that of two concurrent waiters exactly one closes it.
     HANDLE volatile ThreadHandle = nullptr;

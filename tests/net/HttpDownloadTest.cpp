@@ -36,13 +36,10 @@ constexpr uint16_t kTag = 1;
 class HttpDownloadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = new TestHttpServer;
+        server_ = std::make_unique<TestHttpServer>();
         ASSERT_TRUE(server_->Start()) << server_->Error();
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void TearDownTestSuite() { server_.reset(); }
 
     void SetUp() override { server_->ClearRequests(); }
 
@@ -69,12 +66,12 @@ protected:
         return Low(done[0]);
     }
 
-    static TestHttpServer* server_;
+    static std::unique_ptr<TestHttpServer> server_;
     TempFolder folder_;
     MessageRecorder recorder_;
 };
 
-TestHttpServer* HttpDownloadTest::server_ = nullptr;
+std::unique_ptr<TestHttpServer> HttpDownloadTest::server_;
 
 TEST_F(HttpDownloadTest, DownloadsTheBodyChunkByChunk) {
     const size_t size = 50 * 1024 + 517;

@@ -16,6 +16,17 @@ namespace {
 
 constexpr wchar_t Address[] = L"http://127.0.0.1:18080/UpdataDll.xml";
 
+// Client points (the window sits at the screen's origin, so they are screen points as well): on
+// the close button, in the title band away from it, below the band, and anywhere else.
+constexpr POINT kOnClose{480, 10};
+constexpr POINT kInBand{100, 10};
+constexpr POINT kBelowBand{100, 60};
+constexpr POINT kElsewhere{300, 100};
+static_assert(skin::CloseButtonArea.Contains(kOnClose.x, kOnClose.y));
+static_assert(skin::DragStrip.Contains(kInBand.x, kInBand.y) &&
+              !skin::CloseButtonArea.Contains(kInBand.x, kInBand.y));
+static_assert(!skin::DragStrip.Contains(kBelowBand.x, kBelowBand.y));
+
 class UpdateDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -190,9 +201,16 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
         }
         return ink;
     };
-    EXPECT_GT(inkIn(149, 50, 470, 66), 50);
-    EXPECT_GT(inkIn(149, 77, 420, 92), 20);
-    EXPECT_GT(inkIn(426, 77, 499, 92), 20);
+    // Rows looked at below each line's top, and where the progress line gives way to the rate.
+    constexpr int kStatusRows = 16;
+    constexpr int kFigureRows = 15;
+    constexpr int kProgressRight = 420;
+    EXPECT_GT(inkIn(skin::StatusX, skin::StatusY, skin::CloseFrameX, skin::StatusY + kStatusRows),
+              50);
+    EXPECT_GT(
+        inkIn(skin::ProgressX, skin::ProgressY, kProgressRight, skin::ProgressY + kFigureRows), 20);
+    EXPECT_GT(inkIn(skin::SpeedX, skin::SpeedY, skin::WindowWidth - 1, skin::SpeedY + kFigureRows),
+              20);
 
     struct Step {
         uint32_t received, length, chunk;
@@ -282,18 +300,18 @@ TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelea
     // The window is at (0, 0), so screen and client coordinates agree. The cursor is only
     // moved while no press is armed: a move in the title band with a press armed would start
     // a system move of the window.
-    MoveCursor(300, 100);
-    send(WM_MOUSEMOVE, 300, 100);
+    MoveCursor(kElsewhere.x, kElsewhere.y);
+    send(WM_MOUSEMOVE, kElsewhere.x, kElsewhere.y);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 0); });
     EXPECT_TRUE(CloseShows(shot, 0));
 
-    MoveCursor(480, 10);
-    send(WM_MOUSEMOVE, 480, 10);
+    MoveCursor(kOnClose.x, kOnClose.y);
+    send(WM_MOUSEMOVE, kOnClose.x, kOnClose.y);
     shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 1); });
     KeepScreenshot(shot, L"close-hover");
     EXPECT_TRUE(CloseShows(shot, 1));
 
-    send(WM_LBUTTONDOWN, 480, 10);
+    send(WM_LBUTTONDOWN, kOnClose.x, kOnClose.y);
     shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 2); });
     KeepScreenshot(shot, L"close-pressed");
     EXPECT_TRUE(CloseShows(shot, 2));
@@ -302,7 +320,7 @@ TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelea
     // The release would end the process; this window only records that it was asked to.
     SessionlessDialog& dialog = run.Dialog();
     bool exitRequested = false, iconAtExit = true;
-    send(WM_LBUTTONUP, 480, 10);
+    send(WM_LBUTTONUP, kOnClose.x, kOnClose.y);
     run.OnWindowThread([&] {
         exitRequested = dialog.ExitRequested;
         iconAtExit = dialog.TrayIconAtExit;
@@ -327,21 +345,21 @@ TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
     };
 
     // Pressed below the band: moving there drags nothing.
-    MoveCursor(100, 60);
-    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 60));
-    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 60));
+    MoveCursor(kBelowBand.x, kBelowBand.y);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kBelowBand.x, kBelowBand.y));
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kBelowBand.x, kBelowBand.y));
     ::Sleep(200);
     EXPECT_EQ(moveCommands(), 0);
 
     // Still held, the cursor enters the band: the system takes over the move.
-    MoveCursor(100, 10);
-    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 10));
+    MoveCursor(kInBand.x, kInBand.y);
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kInBand.x, kInBand.y));
     ::Sleep(200);
     // Each armed move in the band posts a move request and each request runs the system's
     // move loop until a release; the pointer motion of the cursor move may have added one to
     // the test's own. The release that no loop takes disarms the window.
     for (int i = 0; i < 3; ++i) {
-        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
+        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(kInBand.x, kInBand.y));
         ::Sleep(100);
     }
     EXPECT_GE(moveCommands(), 1);
