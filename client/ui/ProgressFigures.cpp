@@ -35,8 +35,8 @@ void SampleSpeed(uint32_t bytesDone, int32_t now, int32_t& lastSampleClock,
 int NextTrayIcon(int32_t& counter) {
     // Kept modulo 3 rather than counting on: a raw count would overflow after 2^31 chunks.
     counter = (counter % 3 + 1) % 3;
-    static constexpr int Frames[3] = {IDI_TRAY_BLUE, IDI_TRAY_GREEN, IDI_TRAY_RED};
-    return Frames[counter < 0 ? counter + 3 : counter];
+    static constexpr int kFrames[3] = {IDI_TRAY_BLUE, IDI_TRAY_GREEN, IDI_TRAY_RED};
+    return kFrames[counter < 0 ? counter + 3 : counter];
 }
 
 static int32_t FilePosition(int32_t filesToUpdate, uint32_t tasksListed) {

@@ -28,9 +28,9 @@ std::wstring ProgressLineText(int32_t filePercent, int32_t filesToUpdate, uint32
 std::wstring SpeedText(uint32_t bytesPerSecond);
 
 // The notification-area tip while files arrive: "正在自动更新 (3/10) 45%"; until the plan is
-// known just "正在自动更新". Never longer than MaxTipLength.
-constexpr size_t MaxTipLength = 63;
+// known just "正在自动更新". Never longer than kMaxTipLength.
+constexpr size_t kMaxTipLength = 63;
 std::wstring TrayTipText(int32_t filePercent, int32_t filesToUpdate, uint32_t tasksListed);
 
 // At most `limit` characters of `text`, not splitting a surrogate pair.
-std::wstring TruncateTip(const std::wstring& text, size_t limit = MaxTipLength);
+std::wstring TruncateTip(const std::wstring& text, size_t limit = kMaxTipLength);

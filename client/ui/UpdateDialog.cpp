@@ -73,7 +73,7 @@ bool UpdateDialog::OnInitDialog() {
     HWND window = GetSafeHwnd();
     ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
     ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
-    ::MoveWindow(window, 0, 0, skin::WindowWidth, skin::WindowHeight, TRUE);
+    ::MoveWindow(window, 0, 0, skin::kWindowWidth, skin::kWindowHeight, TRUE);
 
     if (serverListAddress_.empty()) {
         ::MessageBoxW(window,
@@ -225,29 +225,29 @@ void UpdateDialog::OnPaint() {
         }
         if (CloseBitmap) {
             SelectedObject select(memory.get(), CloseBitmap.get());
-            ::BitBlt(dc, skin::CloseFrameX, skin::CloseFrameY, skin::CloseFrameWidth,
-                     skin::CloseFrameHeight, memory.get(), CloseState * skin::CloseFrameWidth, 0,
+            ::BitBlt(dc, skin::kCloseFrameX, skin::kCloseFrameY, skin::kCloseFrameWidth,
+                     skin::kCloseFrameHeight, memory.get(), CloseState * skin::kCloseFrameWidth, 0,
                      SRCCOPY);
         }
         if (BarBitmap) {
             SelectedObject select(memory.get(), BarBitmap.get());
-            ::BitBlt(dc, skin::BarX, skin::FileBarY, skin::BarWidth(FilePercent), skin::BarHeight,
-                     memory.get(), 0, 0, SRCCOPY);
-            ::BitBlt(dc, skin::BarX, skin::TotalBarY, skin::BarWidth(TotalPercent), skin::BarHeight,
-                     memory.get(), 0, 0, SRCCOPY);
+            ::BitBlt(dc, skin::kBarX, skin::kFileBarY, skin::BarWidth(FilePercent),
+                     skin::kBarHeight, memory.get(), 0, 0, SRCCOPY);
+            ::BitBlt(dc, skin::kBarX, skin::kTotalBarY, skin::BarWidth(TotalPercent),
+                     skin::kBarHeight, memory.get(), 0, 0, SRCCOPY);
         }
     }
 
     SelectedObject font(dc, TextFont ? static_cast<HGDIOBJ>(TextFont.get())
                                      : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(dc, TRANSPARENT);
-    ::TextOutW(dc, skin::StatusX, skin::StatusY, StatusText.c_str(),
+    ::TextOutW(dc, skin::kStatusX, skin::kStatusY, StatusText.c_str(),
                static_cast<int>(StatusText.size()));
     std::wstring speed = SpeedText(Speed);
-    ::TextOutW(dc, skin::SpeedX, skin::SpeedY, speed.c_str(), static_cast<int>(speed.size()));
+    ::TextOutW(dc, skin::kSpeedX, skin::kSpeedY, speed.c_str(), static_cast<int>(speed.size()));
     std::wstring progress = ProgressLineText(FilePercent, Session.Figures.FilesToUpdate,
                                              static_cast<uint32_t>(Session.TasksListed()));
-    ::TextOutW(dc, skin::ProgressX, skin::ProgressY, progress.c_str(),
+    ::TextOutW(dc, skin::kProgressX, skin::kProgressY, progress.c_str(),
                static_cast<int>(progress.size()));
 }
 
@@ -280,8 +280,8 @@ void UpdateDialog::AnimateTrayIcon() {
     UINT changed = NIF_ICON;
     std::wstring tip = TrayTipText(FilePercent, Session.Figures.FilesToUpdate,
                                    static_cast<uint32_t>(Session.TasksListed()));
-    if (std::wcsncmp(TrayData.szTip, tip.c_str(), MaxTipLength) != 0) {
-        CopyTip(TrayData.szTip, MaxTipLength + 1, tip);
+    if (std::wcsncmp(TrayData.szTip, tip.c_str(), kMaxTipLength) != 0) {
+        CopyTip(TrayData.szTip, kMaxTipLength + 1, tip);
         changed |= NIF_TIP;
     }
     trayPending_ |= changed;

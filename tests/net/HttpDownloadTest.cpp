@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testsupport;
 
-const std::wstring DefaultText = L"连接服务器失败, 请检查网络或联系管理员";
+const std::wstring kDefaultText = L"连接服务器失败, 请检查网络或联系管理员";
 
 // The chunk size of a progress message, the result code of a done message.
 WORD Low(const PostedMessage& m) {
@@ -81,7 +81,7 @@ TEST_F(HttpDownloadTest, DownloadsTheBodyChunkByChunk) {
     EXPECT_EQ(Download(*task), DownloadOk);
     EXPECT_EQ(ReadFileBytes(Local(L"data.bin")), testsupport::PatternBody(size));
     EXPECT_EQ(task->Received(), size);
-    EXPECT_EQ(task->ErrorText(), DefaultText);
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
     EXPECT_TRUE(task->Started());
 
     auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
@@ -193,7 +193,7 @@ TEST_F(HttpDownloadTest, RefusedConnectionKeepsTheDefaultText) {
     ASSERT_NE(port, 0);
     auto task = Task(FormatW(L"http://127.0.0.1:%u/a.bin", port), Local(L"refused.bin"));
     EXPECT_EQ(Download(*task), DownloadConnectFailed);
-    EXPECT_EQ(task->ErrorText(), DefaultText);
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
     EXPECT_FALSE(PathExists(Local(L"refused.bin")));
 }
 
@@ -205,7 +205,7 @@ TEST_F(HttpDownloadTest, BodyCutShortIsAFailure) {
     server_->Serve("/cut", cut);
     auto task = Task(server_->UrlW("/cut"), Local(L"cut.bin"));
     EXPECT_EQ(Download(*task), DownloadConnectFailed);
-    EXPECT_EQ(task->ErrorText(), DefaultText);
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
     EXPECT_EQ(task->Received(), 4000u);
     EXPECT_EQ(ReadFileBytes(Local(L"cut.bin")), testsupport::PatternBody(4000));
 }

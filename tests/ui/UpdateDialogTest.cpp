@@ -22,10 +22,10 @@ constexpr POINT kOnClose{480, 10};
 constexpr POINT kInBand{100, 10};
 constexpr POINT kBelowBand{100, 60};
 constexpr POINT kElsewhere{300, 100};
-static_assert(skin::CloseButtonArea.Contains(kOnClose.x, kOnClose.y));
-static_assert(skin::DragStrip.Contains(kInBand.x, kInBand.y) &&
-              !skin::CloseButtonArea.Contains(kInBand.x, kInBand.y));
-static_assert(!skin::DragStrip.Contains(kBelowBand.x, kBelowBand.y));
+static_assert(skin::kCloseButtonArea.Contains(kOnClose.x, kOnClose.y));
+static_assert(skin::kDragStrip.Contains(kInBand.x, kInBand.y) &&
+              !skin::kCloseButtonArea.Contains(kInBand.x, kInBand.y));
+static_assert(!skin::kDragStrip.Contains(kBelowBand.x, kBelowBand.y));
 
 class UpdateDialogTest : public ::testing::Test {
 protected:
@@ -68,11 +68,11 @@ protected:
     // The bar at `top` shows exactly `width` columns of the fill, the empty trough after them,
     // and leaves the rows above and below alone.
     bool BarShows(const PixelImage& shot, int top, int width) const {
-        for (int y = top - 1; y <= top + skin::BarHeight; ++y) {
-            for (int x = skin::BarX - 1; x <= skin::BarX + skin::BarFullWidth; ++x) {
-                bool filled = y >= top && y < top + skin::BarHeight && x >= skin::BarX &&
-                              x < skin::BarX + width;
-                uint32_t want = filled ? bar_.At(x - skin::BarX, y - top) : background_.At(x, y);
+        for (int y = top - 1; y <= top + skin::kBarHeight; ++y) {
+            for (int x = skin::kBarX - 1; x <= skin::kBarX + skin::kBarFullWidth; ++x) {
+                bool filled = y >= top && y < top + skin::kBarHeight && x >= skin::kBarX &&
+                              x < skin::kBarX + width;
+                uint32_t want = filled ? bar_.At(x - skin::kBarX, y - top) : background_.At(x, y);
                 if (shot.At(x, y) != want) {
                     return false;
                 }
@@ -82,10 +82,10 @@ protected:
     }
 
     bool CloseShows(const PixelImage& shot, int frame) const {
-        for (int y = 0; y < skin::CloseFrameHeight; ++y) {
-            for (int x = 0; x < skin::CloseFrameWidth; ++x) {
-                if (shot.At(skin::CloseFrameX + x, y) !=
-                    close_.At(frame * skin::CloseFrameWidth + x, y)) {
+        for (int y = 0; y < skin::kCloseFrameHeight; ++y) {
+            for (int x = 0; x < skin::kCloseFrameWidth; ++x) {
+                if (shot.At(skin::kCloseFrameX + x, y) !=
+                    close_.At(frame * skin::kCloseFrameWidth + x, y)) {
                     return false;
                 }
             }
@@ -97,7 +97,7 @@ protected:
     bool OutsideUntouched(const PixelImage& shot) const {
         for (int y = 0; y < CaptureHeight; ++y) {
             for (int x = 0; x < CaptureWidth; ++x) {
-                if ((x >= skin::WindowWidth || y >= skin::WindowHeight) &&
+                if ((x >= skin::kWindowWidth || y >= skin::kWindowHeight) &&
                     shot.At(x, y) != before_.At(x, y)) {
                     return false;
                 }
@@ -139,8 +139,8 @@ TEST_F(UpdateDialogTest, OpensSkinnedAtTheTopLeftWithItsTrayIcon) {
 
     EXPECT_EQ(SkinMismatch(shot), L"");
     EXPECT_TRUE(CloseShows(shot, 0));
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 0));
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 0));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 0));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 0));
     EXPECT_TRUE(OutsideUntouched(shot));
 
     RECT rect{};
@@ -183,11 +183,11 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     // 45 % of the file; 60,000 of 409,600 bytes is 14 % in all.
     SendProgress(window, TaskKind::UpdateFile, 60'000, 450);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) {
-        return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 45);
+        return BarShows(s, skin::kFileBarY, 146) && BarShows(s, skin::kTotalBarY, 45);
     });
     KeepScreenshot(shot, L"progress");
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 146));
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 45));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 146));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 45));
     EXPECT_TRUE(OutsideUntouched(shot));
     EXPECT_EQ(SkinMismatch(shot), L"");
 
@@ -205,12 +205,15 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     constexpr int kStatusRows = 16;
     constexpr int kFigureRows = 15;
     constexpr int kProgressRight = 420;
-    EXPECT_GT(inkIn(skin::StatusX, skin::StatusY, skin::CloseFrameX, skin::StatusY + kStatusRows),
-              50);
     EXPECT_GT(
-        inkIn(skin::ProgressX, skin::ProgressY, kProgressRight, skin::ProgressY + kFigureRows), 20);
-    EXPECT_GT(inkIn(skin::SpeedX, skin::SpeedY, skin::WindowWidth - 1, skin::SpeedY + kFigureRows),
-              20);
+        inkIn(skin::kStatusX, skin::kStatusY, skin::kCloseFrameX, skin::kStatusY + kStatusRows),
+        50);
+    EXPECT_GT(
+        inkIn(skin::kProgressX, skin::kProgressY, kProgressRight, skin::kProgressY + kFigureRows),
+        20);
+    EXPECT_GT(
+        inkIn(skin::kSpeedX, skin::kSpeedY, skin::kWindowWidth - 1, skin::kSpeedY + kFigureRows),
+        20);
 
     struct Step {
         uint32_t received, length, chunk;
@@ -227,19 +230,19 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
         setFileLength(step.length);
         SendProgress(window, TaskKind::UpdateFile, step.chunk, step.received);
         shot = CaptureWhen([&](const PixelImage& s) {
-            return BarShows(s, skin::FileBarY, step.fileWidth) &&
-                   BarShows(s, skin::TotalBarY, step.totalWidth);
+            return BarShows(s, skin::kFileBarY, step.fileWidth) &&
+                   BarShows(s, skin::kTotalBarY, step.totalWidth);
         });
-        EXPECT_TRUE(BarShows(shot, skin::FileBarY, step.fileWidth)) << step.fileWidth;
-        EXPECT_TRUE(BarShows(shot, skin::TotalBarY, step.totalWidth)) << step.totalWidth;
+        EXPECT_TRUE(BarShows(shot, skin::kFileBarY, step.fileWidth)) << step.fileWidth;
+        EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, step.totalWidth)) << step.totalWidth;
     }
     // Past the plan's total (files bigger than announced) the bar stays within its trough.
     for (int i = 0; i < 4; ++i) {
         SendProgress(window, TaskKind::UpdateFile, 60'000, 3'000'000'000u);
     }
     shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 326));
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 244));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 326));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 244));
     EXPECT_TRUE(OutsideUntouched(shot));
 }
 
