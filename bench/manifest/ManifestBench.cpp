@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace manifest;
+
 namespace {
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {

@@ -10,6 +10,8 @@
 
 #include "net/HttpDownload.h"
 
+using namespace net;
+
 namespace {
 
 LRESULT CALLBACK Ignore(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

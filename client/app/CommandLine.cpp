@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+namespace app {
+
 std::wstring_view ArgumentText(std::wstring_view commandLine) {
     size_t i = 0;
     if (i < commandLine.size() && commandLine[i] == L'"') {
@@ -29,3 +31,5 @@ bool ServerListAddressFromArguments(std::wstring_view arguments, std::wstring& a
     address.assign(arguments.substr(0, space));
     return true;
 }
+
+} // namespace app

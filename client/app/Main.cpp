@@ -42,11 +42,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // has never been read or written by the updater.
 
     std::wstring address = REFRESHOR_SERVER_LIST_ADDRESS;
-    ServerListAddressFromArguments(ArgumentText(::GetCommandLineW()), address);
+    app::ServerListAddressFromArguments(app::ArgumentText(::GetCommandLineW()), address);
 
     // The run ends by ending the dialog; how it ended is not examined. Destroying the window
     // afterwards cancels and waits for any download still listed.
-    UpdateDialog dialog(address);
+    ui::UpdateDialog dialog(address);
     dialog.DoModal();
     return 0;
 }

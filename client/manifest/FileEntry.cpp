@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace manifest {
+
 namespace {
 
 using VersionNumbers = std::array<uint32_t, 4>;
@@ -117,3 +119,5 @@ std::optional<FILETIME> ReadLastWriteTime(const std::wstring& path) {
     }
     return lastWrite;
 }
+
+} // namespace manifest

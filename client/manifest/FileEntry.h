@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace manifest {
+
 // Manifests also carry ProductVersion, ZipFile, ForceOverwrite, UserName and Password: they are
 // read and ignored, since nothing in an update run depends on them.
 struct FileEntry {
@@ -45,3 +47,5 @@ std::optional<FILETIME> ReadLastWriteTime(const std::wstring& path);
 // of four dot-separated decimal numbers compare number by number, so that 1.0.0.10 is newer than
 // 1.0.0.9; anything else compares as text, ignoring case.
 int CompareVersions(const std::wstring& local, const std::wstring& manifest);
+
+} // namespace manifest

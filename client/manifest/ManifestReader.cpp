@@ -5,6 +5,8 @@
 
 #include <msxml.h>
 
+namespace manifest {
+
 uint32_t ParseDecimal(std::wstring_view text) {
     size_t at = 0;
     while (at < text.size() && (text[at] == L' ' || (text[at] >= L'\t' && text[at] <= L'\r'))) {
@@ -169,3 +171,5 @@ bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
     }
     return WalkFileElements(files.get(), sink);
 }
+
+} // namespace manifest

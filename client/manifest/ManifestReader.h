@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace manifest {
+
 // The C runtime's atoi as manifests were written against it, but with the overflow behaviour
 // fixed: leading white space, an optional sign, then decimal digits accumulated modulo 2^32. Both
 // 4294967295 and -1 give 0xFFFFFFFF; text without digits gives 0.
@@ -30,3 +32,5 @@ using ManifestEntrySink = std::function<void(FileEntry)>;
 // entries already delivered stay delivered. Needs COM initialised
 // on the calling thread.
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink);
+
+} // namespace manifest

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+namespace manifest {
+
 BaseFolders ThisMachinesFolders() {
     return {FolderOf(ProgramPath()), ApiString(::GetWindowsDirectoryW),
             ApiString(::GetSystemDirectoryW)};
@@ -57,3 +59,5 @@ uint32_t TotalLength(const std::deque<FileEntry>& entries) {
     }
     return total;
 }
+
+} // namespace manifest

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace manifest {
+
 // The folders an entry's InstallDir chooses from: the running program's folder (the default),
 // the Windows folder and the system folder.
 struct BaseFolders {
@@ -32,3 +34,5 @@ unsigned KeepOutdated(std::deque<FileEntry>& entries);
 
 // Sum of the low 32 bits of Length of the entries marked NeedsUpdate, wrapping modulo 2^32.
 uint32_t TotalLength(const std::deque<FileEntry>& entries);
+
+} // namespace manifest

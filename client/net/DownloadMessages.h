@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace net {
+
 constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 100; // 0x0464
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 101;     // 0x0465
 
@@ -50,3 +52,5 @@ inline LPARAM DoneLParam(const DownloadDone& m) {
 inline DownloadDone UnpackDone(WPARAM wParam, LPARAM lParam) {
     return {HIWORD(wParam), LOWORD(wParam), reinterpret_cast<const void*>(lParam)};
 }
+
+} // namespace net

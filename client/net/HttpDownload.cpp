@@ -8,6 +8,8 @@
 
 #include "platform/UniqueHandle.h"
 
+namespace net {
+
 namespace {
 
 constexpr DWORD_PTR kRequestContext = 1;
@@ -229,3 +231,5 @@ void HttpDownload::PostDone(DownloadError code) {
         ::Sleep(10);
     }
 }
+
+} // namespace net

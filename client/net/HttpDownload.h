@@ -14,6 +14,8 @@
 #include "net/DownloadMessages.h"
 #include "net/WorkerThread.h"
 
+namespace net {
+
 class HttpDownload : public WorkerThread {
 public:
     // A null window means no messages at all.
@@ -54,3 +56,5 @@ private:
     std::atomic<bool> cancel_{false};
     std::atomic<uint32_t> received_{0};
 };
+
+} // namespace net

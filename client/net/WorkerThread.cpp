@@ -1,5 +1,7 @@
 #include "net/WorkerThread.h"
 
+namespace net {
+
 WorkerThread::WorkerThread() {
     DoneEvent.reset(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
     if (DoneEvent) {
@@ -56,3 +58,5 @@ DWORD WINAPI WorkerThread::ThreadProcedure(void* parameter) {
     ::SetEvent(self->DoneEvent.get());
     return 0;
 }
+
+} // namespace net

@@ -6,6 +6,8 @@
 
 #include "platform/UniqueHandle.h"
 
+namespace net {
+
 class WorkerThread {
 public:
     // If the done event cannot be created, the object is unusable rather than dangerous:
@@ -42,3 +44,5 @@ public:
 private:
     static DWORD WINAPI ThreadProcedure(void* parameter);
 };
+
+} // namespace net

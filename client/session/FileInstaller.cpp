@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+namespace session {
+
 std::wstring UpdatePathOf(const std::wstring& targetPath) {
     return targetPath + L".update";
 }
@@ -16,7 +18,7 @@ bool FileExists(const std::wstring& path) {
     return static_cast<bool>(file);
 }
 
-void InstallDownloadedFile(const FileEntry& file, SessionWindow& window) {
+void InstallDownloadedFile(const manifest::FileEntry& file, SessionWindow& window) {
     if (FileExists(file.TargetPath) && !::DeleteFileW(file.TargetPath.c_str())) {
         // The new file stays under its ".update" name; the next run finds the target out of
         // date again and fetches it anew.
@@ -49,3 +51,5 @@ void LaunchGameHall(SessionWindow& window) {
     ::ShellExecuteW(window.WindowHandle(), L"open", path.c_str(), nullptr, nullptr, SW_SHOW);
     ::PostMessageW(window.WindowHandle(), WM_QUIT, 0, 0);
 }
+
+} // namespace session

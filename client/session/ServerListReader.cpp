@@ -3,6 +3,8 @@
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
 
+namespace session {
+
 namespace {
 
 // The list is GBK text whatever the code page of the machine that runs the updater.
@@ -60,3 +62,5 @@ bool ReadServerListFile(const std::wstring& path, std::vector<ServerListLine>& s
     servers = ParseServerList(bytes, kServerListCodePage);
     return true;
 }
+
+} // namespace session

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace session {
+
 namespace {
 
 constexpr const wchar_t* kCaption = L"系统提示";
@@ -51,9 +53,9 @@ void UpdateSession::DeleteTemporaryFile(const std::wstring& path) {
 }
 
 void UpdateSession::Queue(TaskKind kind, const std::wstring& url, const std::wstring& localPath,
-                          FileEntry file) {
-    downloads_.push_back({std::make_unique<HttpDownload>(url, localPath, window_.WindowHandle(),
-                                                         static_cast<uint16_t>(kind)),
+                          manifest::FileEntry file) {
+    downloads_.push_back({std::make_unique<net::HttpDownload>(
+                              url, localPath, window_.WindowHandle(), static_cast<uint16_t>(kind)),
                           kind, std::move(file)});
 }
 
@@ -82,7 +84,7 @@ void UpdateSession::ConnectServer() {
     Queue(TaskKind::Manifest, server.Address, target);
 }
 
-void UpdateSession::QueueFile(FileEntry file) {
+void UpdateSession::QueueFile(manifest::FileEntry file) {
     const std::wstring url = file.URL;
     const std::wstring localPath = UpdatePathOf(file.TargetPath);
     Queue(TaskKind::UpdateFile, url, localPath, std::move(file));
@@ -112,7 +114,7 @@ void UpdateSession::RunSchedulingStep() {
     }
 }
 
-void UpdateSession::OnDownloadDone(const DownloadDone& done) {
+void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     const Download* download = Find(done.Task);
     if (download == nullptr) {
         return;
@@ -145,7 +147,7 @@ void UpdateSession::OnServerListDone(const Download& download, uint16_t code) {
     const std::wstring& path = download.Task->LocalPath();
     std::vector<ServerListLine> lines;
     unsigned added = 0;
-    if (code == DownloadOk && ReadServerListFile(path, lines)) {
+    if (code == net::DownloadOk && ReadServerListFile(path, lines)) {
         // Behind the built-in server, which stays the first one tried.
         for (ServerListLine& line : lines) {
             AddServer({std::move(line.Name), std::move(line.Address)});
@@ -163,21 +165,21 @@ void UpdateSession::OnServerListDone(const Download& download, uint16_t code) {
 
 void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     const std::wstring& path = download.Task->LocalPath();
-    if (code != DownloadOk) {
+    if (code != net::DownloadOk) {
         DeleteTemporaryFile(path);
         OnManifestFailed(download.Task->ErrorText());
         return;
     }
     window_.SetStatusText(
         FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
-    std::optional<std::deque<FileEntry>> plan = LoadManifest(path, folders_);
+    std::optional<std::deque<manifest::FileEntry>> plan = manifest::LoadManifest(path, folders_);
     DeleteTemporaryFile(path);
     if (!plan) {
         OnManifestFailed(kUnreadableManifestText);
         return;
     }
-    Figures.FilesToUpdate = static_cast<int32_t>(KeepOutdated(*plan));
-    Figures.TotalBytes = TotalLength(*plan);
+    Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
+    Figures.TotalBytes = manifest::TotalLength(*plan);
     if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
@@ -186,7 +188,7 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     window_.SetStatusText(FormatW(L"需更新文件总数: %u, 文件总长度: %u KB",
                                   static_cast<unsigned>(Figures.FilesToUpdate),
                                   Figures.TotalBytes / 1024));
-    for (FileEntry& file : *plan) {
+    for (manifest::FileEntry& file : *plan) {
         QueueFile(std::move(file));
     }
 }
@@ -206,7 +208,7 @@ void UpdateSession::OnManifestFailed(const std::wstring& errorText) {
 }
 
 void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
-    if (code == DownloadOk) {
+    if (code == net::DownloadOk) {
         InstallDownloadedFile(download.File, window_);
         return;
     }
@@ -229,3 +231,5 @@ void UpdateSession::QuitWithoutGameHall() {
     runEnded_ = true;
     ::PostMessageW(window_.WindowHandle(), WM_QUIT, 0, 0);
 }
+
+} // namespace session

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace session {
+
 // What a download fetches; its tag in both download messages.
 enum class TaskKind : uint16_t {
     ServerList = 0, // the server list, into a temporary file
@@ -55,7 +57,7 @@ public:
     void ConnectServer();
 
     // Queues the download of one out-of-date file behind those already queued.
-    void QueueFile(FileEntry file);
+    void QueueFile(manifest::FileEntry file);
 
     // Starts the download at the front of the queue when none is running. Run by both timers and
     // right after each done message.
@@ -63,7 +65,7 @@ public:
 
     // Handler of WM_DOWNLOAD_DONE; a message for a download the session no longer holds is
     // ignored.
-    void OnDownloadDone(const DownloadDone& done);
+    void OnDownloadDone(const net::DownloadDone& done);
 
     // Whether the run has ended (the quit has been posted, or is about to be): nothing starts
     // any more. It is also what keeps the timers from starting downloads while a message box of
@@ -81,13 +83,13 @@ public:
 
 private:
     struct Download {
-        std::unique_ptr<HttpDownload> Task;
+        std::unique_ptr<net::HttpDownload> Task;
         TaskKind Kind;
-        FileEntry File; // what an update file is installed as; empty for the lists
+        manifest::FileEntry File; // what an update file is installed as; empty for the lists
     };
 
     void Queue(TaskKind kind, const std::wstring& url, const std::wstring& localPath,
-               FileEntry file = {});
+               manifest::FileEntry file = {});
     Download* Find(const void* task);
     void OnServerListDone(const Download& download, uint16_t code);
     void OnManifestDone(const Download& download, uint16_t code);
@@ -102,7 +104,7 @@ private:
     void QuitWithoutGameHall();
 
     SessionWindow& window_;
-    const BaseFolders folders_ = ThisMachinesFolders();
+    const manifest::BaseFolders folders_ = manifest::ThisMachinesFolders();
     std::vector<ServerEntry> servers_;
     size_t serverIndex_ = 0;
     std::deque<Download> downloads_;
@@ -111,3 +113,5 @@ private:
     bool runEnded_ = false;
     std::vector<std::wstring> temporaryFiles_;
 };
+
+} // namespace session

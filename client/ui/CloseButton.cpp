@@ -2,6 +2,8 @@
 
 #include "ui/SkinLayout.h"
 
+namespace ui {
+
 void CloseButtonPress(int x, int y, uint16_t& closeState, bool& dragArmed) {
     dragArmed = true;
     if (skin::kCloseButtonArea.Contains(x, y)) {
@@ -19,3 +21,5 @@ bool CloseButtonRelease(int x, int y, uint16_t& closeState, bool& dragArmed) {
     closeState = CloseNormal;
     return skin::kCloseButtonArea.Contains(x, y);
 }
+
+} // namespace ui

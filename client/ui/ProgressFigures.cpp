@@ -5,6 +5,8 @@
 
 #include <limits>
 
+namespace ui {
+
 int32_t PercentOf(uint64_t part, uint64_t whole) {
     if (whole == 0) {
         return 0;
@@ -71,3 +73,5 @@ std::wstring TruncateTip(const std::wstring& text, size_t limit) {
     }
     return text.substr(0, n);
 }
+
+} // namespace ui

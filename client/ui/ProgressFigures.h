@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+
 // part x 100 / whole, in 64-bit arithmetic so that lengths near 4 GiB do not overflow. `whole`
 // must be above 0.
 int32_t PercentOf(uint64_t part, uint64_t whole);
@@ -34,3 +36,5 @@ std::wstring TrayTipText(int32_t filePercent, int32_t filesToUpdate, uint32_t ta
 
 // At most `limit` characters of `text`, not splitting a surrogate pair.
 std::wstring TruncateTip(const std::wstring& text, size_t limit = kMaxTipLength);
+
+} // namespace ui

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace skin {
+namespace ui::skin {
 
 constexpr int kWindowWidth = 500;
 constexpr int kWindowHeight = 160;
@@ -50,4 +50,4 @@ constexpr int BarWidth(int32_t percent) {
     return percent * kBarFullWidth / 100;
 }
 
-} // namespace skin
+} // namespace ui::skin

@@ -14,6 +14,8 @@
 #include <cwchar>
 #include <utility>
 
+namespace ui {
+
 namespace {
 
 HINSTANCE ProgramInstance() {
@@ -82,7 +84,7 @@ bool UpdateDialog::OnInitDialog() {
         ::PostQuitMessage(0);
         return false;
     }
-    Session.AddServer({kBuiltInServerName, kBuiltInServerAddress});
+    Session.AddServer({session::kBuiltInServerName, session::kBuiltInServerAddress});
 
     if (!TrayAdded) {
         AddTrayIcon();
@@ -172,12 +174,12 @@ bool UpdateDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
             return true;
         }
         break;
-    case WM_DOWNLOAD_PROGRESS:
-        OnDownloadProgress(UnpackProgress(wParam, lParam));
+    case net::WM_DOWNLOAD_PROGRESS:
+        OnDownloadProgress(net::UnpackProgress(wParam, lParam));
         result = 0;
         return true;
-    case WM_DOWNLOAD_DONE:
-        Session.OnDownloadDone(UnpackDone(wParam, lParam));
+    case net::WM_DOWNLOAD_DONE:
+        Session.OnDownloadDone(net::UnpackDone(wParam, lParam));
         result = 0;
         return true;
     case WM_TIMER:
@@ -251,13 +253,13 @@ void UpdateDialog::OnPaint() {
                static_cast<int>(progress.size()));
 }
 
-void UpdateDialog::OnDownloadProgress(const DownloadProgress& progress) {
-    RunFigures& figures = Session.Figures;
+void UpdateDialog::OnDownloadProgress(const net::DownloadProgress& progress) {
+    session::RunFigures& figures = Session.Figures;
     // Only the lists' downloads have no length; their progress leaves the file bar alone.
     if (figures.FileLength > 0) {
         FilePercent = PercentOf(progress.Received, figures.FileLength);
     }
-    if (progress.Tag == static_cast<uint16_t>(TaskKind::UpdateFile)) {
+    if (progress.Tag == static_cast<uint16_t>(session::TaskKind::UpdateFile)) {
         figures.BytesDone += progress.Chunk;
         if (figures.TotalBytes > 0) {
             TotalPercent = PercentOf(figures.BytesDone, figures.TotalBytes);
@@ -333,3 +335,5 @@ void UpdateDialog::OnLButtonUp() {
         EndProcessNow();
     }
 }
+
+} // namespace ui

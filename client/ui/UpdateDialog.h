@@ -2,8 +2,8 @@
 // The updater's one window: a borderless 500 x 160 dialog painted from skin bitmaps, with a
 // status line, a progress line, a transfer rate, two bars, its own close button and an animated
 // notification-area icon. The update session lives in the window (`Session`): it writes the
-// status line through the SessionWindow surface and the plan's figures, and the window only
-// shows them.
+// status line through the SessionWindow surface and the plan's figures, and the window
+// only shows them.
 
 #include "platform/Dialog.h"
 #include "platform/UniqueHandle.h"
@@ -16,11 +16,13 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+
 // The notification-area icon's callback message. Nothing handles it: clicks on the icon get the
 // system's default processing and do nothing.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 102;
 
-class UpdateDialog : public Dialog, public SessionWindow {
+class UpdateDialog : public Dialog, public session::SessionWindow {
 public:
     explicit UpdateDialog(std::wstring serverListAddress);
     ~UpdateDialog() override;
@@ -38,7 +40,7 @@ public:
     virtual void StartSession(std::wstring serverListAddress);
 
     // The run: servers, downloads and the figures the window shows.
-    UpdateSession Session{*this};
+    session::UpdateSession Session{*this};
 
 protected:
     static constexpr UINT_PTR kScheduleTimer = 1000;
@@ -78,7 +80,7 @@ protected:
 
 private:
     void OnPaint();
-    void OnDownloadProgress(const DownloadProgress& progress);
+    void OnDownloadProgress(const net::DownloadProgress& progress);
     void OnTimer(UINT_PTR id);
     bool OnSysCommand(UINT id);
     void OnLButtonDown();
@@ -96,3 +98,5 @@ private:
     ULONGLONG lastTrayRefresh_ = 0;
     UINT trayPending_ = 0;
 };
+
+} // namespace ui

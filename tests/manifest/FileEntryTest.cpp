@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace manifest;
+
 namespace {
 
 constexpr uint64_t kLocalTime = 132000000000000000ull; // a day in 2019

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+using namespace manifest;
+
 namespace {
 
 class LoadManifest : public ::testing::Test {
@@ -19,7 +21,7 @@ protected:
         return LoadFile(folder_ / L"manifest.xml");
     }
     bool LoadFile(const std::wstring& path) {
-        std::optional<std::deque<FileEntry>> loaded = ::LoadManifest(path, folders_);
+        std::optional<std::deque<FileEntry>> loaded = manifest::LoadManifest(path, folders_);
         entries_ = loaded.value_or(std::deque<FileEntry>{});
         return loaded.has_value();
     }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace manifest;
+
 namespace {
 
 std::string Entry(const std::wstring& localPath, const char* name, const char* extra) {

@@ -13,6 +13,8 @@
 #include "support/TestFiles.h"
 #include "support/TestHttpServer.h"
 
+using namespace net;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
+using namespace net;
+
 namespace {
 
 bool IsSignalled(const UniqueHandle& event) {

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace manifest;
+
 namespace fs = std::filesystem;
 using namespace publish;
 

@@ -9,6 +9,9 @@
 
 #include <vector>
 
+using namespace session;
+using namespace manifest;
+
 namespace {
 
 class FileInstallerTest : public ::testing::Test {

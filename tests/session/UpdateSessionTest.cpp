@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace session;
+using namespace manifest;
+using namespace net;
+
 TEST(UpdateSession, StartsNothingBeforeTheRunHasBegun) {
     // A window may be shown (and its timers tick) without a session; queued work stays put.
     RecordingWindow window;

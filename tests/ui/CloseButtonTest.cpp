@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace ui;
+
 TEST(CloseButton, HitAreaIncludesLeftAndTopEdgesOnly) {
     EXPECT_TRUE(skin::kCloseButtonArea.Contains(466, 5));
     EXPECT_TRUE(skin::kCloseButtonArea.Contains(491, 23));

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+using namespace ui;
+
 TEST(ProgressFigures, PercentStaysInRangeForFilesBeyondThe32BitProductLimit) {
     EXPECT_EQ(PercentOf(0, 1000), 0);
     EXPECT_EQ(PercentOf(450, 1000), 45);

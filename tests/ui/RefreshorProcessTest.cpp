@@ -6,6 +6,11 @@
 
 #include <string>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 
 // Refreshor.exe itself, started as callers start it.

@@ -12,6 +12,11 @@
 #include <memory>
 #include <string>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 
 constexpr wchar_t Address[] = L"http://127.0.0.1:18080/UpdataDll.xml";

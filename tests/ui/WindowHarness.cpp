@@ -2,6 +2,11 @@
 
 #include <shellapi.h>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 constexpr UINT WM_RUN_ON_WINDOW_THREAD = WM_APP + 1;
 }

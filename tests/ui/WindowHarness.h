@@ -14,16 +14,16 @@
 #include <thread>
 
 // The window without a session: nothing is downloaded, the test feeds it messages instead.
-class SessionlessDialog : public UpdateDialog {
+class SessionlessDialog : public ui::UpdateDialog {
 public:
-    explicit SessionlessDialog(std::wstring address) : UpdateDialog(std::move(address)) {}
+    explicit SessionlessDialog(std::wstring address) : ui::UpdateDialog(std::move(address)) {}
 
     void StartSession(std::wstring) override { SessionStarted = true; }
 
     // The window state the tests look at or prepare.
-    using UpdateDialog::LastSampleClock;
-    using UpdateDialog::TrayAdded;
-    using UpdateDialog::TrayData;
+    using ui::UpdateDialog::LastSampleClock;
+    using ui::UpdateDialog::TrayAdded;
+    using ui::UpdateDialog::TrayData;
 
     bool SessionStarted = false;
     HANDLE Initialised = nullptr; // set once OnInitDialog has returned
