@@ -26,8 +26,9 @@ public:
     explicit operator bool() const { return p_ != nullptr; }
 
     void reset() {
-        if (T* old = std::exchange(p_, nullptr))
+        if (T* old = std::exchange(p_, nullptr)) {
             old->Release();
+        }
     }
     // For out-parameters: releases what is held, then lends the slot.
     T** put() {
@@ -80,8 +81,9 @@ class ComInit {
 public:
     ComInit() : hr_(::CoInitialize(nullptr)) {}
     ~ComInit() {
-        if (SUCCEEDED(hr_))
+        if (SUCCEEDED(hr_)) {
             ::CoUninitialize();
+        }
     }
     ComInit(const ComInit&) = delete;
     ComInit& operator=(const ComInit&) = delete;

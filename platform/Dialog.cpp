@@ -18,8 +18,9 @@ void Dialog::OnCancel() {
 }
 
 void Dialog::EndDialog(INT_PTR result) {
-    if (window_ != nullptr)
+    if (window_ != nullptr) {
         ::EndDialog(window_, result);
+    }
 }
 
 bool Dialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
@@ -41,15 +42,17 @@ bool Dialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
 }
 
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG)
+    if (message == WM_INITDIALOG) {
         return OnInitDialog() ? TRUE : FALSE;
+    }
     if (message == WM_DESTROY) {
         OnDestroy();
         return FALSE;
     }
     LRESULT result = 0;
-    if (!OnMessage(message, wParam, lParam, result))
+    if (!OnMessage(message, wParam, lParam, result)) {
         return FALSE;
+    }
     switch (message) {
     // These few return their result straight from the dialog procedure.
     case WM_QUERYDRAGICON:
@@ -80,8 +83,9 @@ INT_PTR CALLBACK Dialog::DialogProcedure(HWND window, UINT message, WPARAM wPara
         self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     }
     // Messages that arrive before WM_INITDIALOG (WM_SETFONT) find no object yet.
-    if (self == nullptr)
+    if (self == nullptr) {
         return FALSE;
+    }
     INT_PTR handled = FALSE;
     // An exception must not unwind through the system's message dispatch; the message then
     // gets default processing.

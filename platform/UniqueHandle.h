@@ -19,8 +19,9 @@ public:
     UniqueAny& operator=(const UniqueAny&) = delete;
     UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
     UniqueAny& operator=(UniqueAny&& other) noexcept {
-        if (this != &other)
+        if (this != &other) {
             reset(other.release());
+        }
         return *this;
     }
 
@@ -30,8 +31,9 @@ public:
     // Closes the current handle (if any) and takes `value`.
     void reset(Type value = Traits::Empty()) {
         Type old = std::exchange(value_, value);
-        if (old != Traits::Empty())
+        if (old != Traits::Empty()) {
             Traits::Close(old);
+        }
     }
     Type release() { return std::exchange(value_, Traits::Empty()); }
 
@@ -71,11 +73,6 @@ struct MemoryDC {
     static Type Empty() { return nullptr; }
     static void Close(Type h) { ::DeleteDC(h); }
 };
-struct Icon {
-    using Type = HICON;
-    static Type Empty() { return nullptr; }
-    static void Close(Type h) { ::DestroyIcon(h); }
-};
 struct Module {
     using Type = HMODULE;
     static Type Empty() { return nullptr; }
@@ -90,7 +87,6 @@ template <typename T> using UniqueGdi = UniqueAny<handle_traits::GdiObject<T>>;
 using UniqueBitmap = UniqueGdi<HBITMAP>;
 using UniqueFont = UniqueGdi<HFONT>;
 using UniqueMemoryDC = UniqueAny<handle_traits::MemoryDC>; // CreateCompatibleDC results
-using UniqueIcon = UniqueAny<handle_traits::Icon>;         // icons that were created, not loaded
 using UniqueModule = UniqueAny<handle_traits::Module>;     // LoadLibraryW results
 
 // Selects a GDI object into a DC and restores the previous one on scope exit.
@@ -98,8 +94,9 @@ class SelectedObject {
 public:
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
     ~SelectedObject() {
-        if (previous_ != nullptr && previous_ != HGDI_ERROR)
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
             ::SelectObject(dc_, previous_);
+        }
     }
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;

@@ -15,8 +15,9 @@ std::wstring FormatW(const wchar_t* format, ...) {
     if (needed > 0) {
         std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 1);
         int written = _vsnwprintf(buffer.data(), buffer.size(), format, args);
-        if (written > 0)
+        if (written > 0) {
             out.assign(buffer.data(), static_cast<size_t>(written));
+        }
     }
     va_end(args);
     return out;
@@ -28,10 +29,12 @@ static bool IsTrimSpace(wchar_t c) {
 
 std::wstring TrimW(std::wstring_view text) {
     size_t begin = 0, end = text.size();
-    while (begin < end && IsTrimSpace(text[begin]))
+    while (begin < end && IsTrimSpace(text[begin])) {
         ++begin;
-    while (end > begin && IsTrimSpace(text[end - 1]))
+    }
+    while (end > begin && IsTrimSpace(text[end - 1])) {
         --end;
+    }
     return std::wstring(text.substr(begin, end - begin));
 }
 
@@ -42,22 +45,26 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring MultiByteToWide(std::string_view bytes, UINT codePage) {
-    if (bytes.empty())
+    if (bytes.empty()) {
         return {};
+    }
     int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
                                   nullptr, 0);
     std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
+    if (n > 0) {
         ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
                               n);
+    }
     return out;
 }
 
 std::string WideToMultiByte(std::wstring_view text, UINT codePage, bool* lossless) {
-    if (lossless)
+    if (lossless) {
         *lossless = true;
-    if (text.empty())
+    }
+    if (text.empty()) {
         return {};
+    }
     // UTF-8 and UTF-7 refuse the default-character arguments.
     const bool canReportLoss = codePage != CP_UTF8 && codePage != CP_UTF7;
     BOOL usedDefault = FALSE;
@@ -65,10 +72,12 @@ std::string WideToMultiByte(std::wstring_view text, UINT codePage, bool* lossles
     int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                   0, nullptr, usedDefaultArg);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
+    if (n > 0) {
         ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(),
                               n, nullptr, usedDefaultArg);
-    if (lossless)
+    }
+    if (lossless) {
         *lossless = n > 0 && !usedDefault;
+    }
     return out;
 }

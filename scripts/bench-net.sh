@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Download throughput of CInetFile against curl: the test HTTP server (as a Windows program under
+# Download throughput of HttpDownload against curl: the test HTTP server (as a Windows program under
 # wine64) serves a generated 64 MiB file on 127.0.0.1; bench_inetfile (under wine64) and curl
 # (native) each download it once to a local file. Not a test: prints figures only.
 #   scripts/bench-net.sh [MiB]
@@ -59,7 +59,7 @@ curl_mibs="$(awk '{printf "%.2f", $1 / $2 / 1048576}' <<<"$curl_out")"
 cmp -s "$work/inetfile.bin" "$work/curl.bin" || { echo "downloads differ"; exit 1; }
 
 echo "file:     $mib MiB from $url"
-echo "CInetFile: $inet_mibs MiB/s   ($inet_line)"
+echo "HttpDownload: $inet_mibs MiB/s   ($inet_line)"
 echo "curl:      $curl_mibs MiB/s   ($(awk '{printf "%d bytes %.3f s", $1, $2}' <<<"$curl_out"))"
 awk -v a="$inet_mibs" -v b="$curl_mibs" \
-    'BEGIN {printf "ratio CInetFile/curl: %.2f\n", a / b}'
+    'BEGIN {printf "ratio HttpDownload/curl: %.2f\n", a / b}'

@@ -76,7 +76,7 @@ for raw in open(sys.argv[1], 'rb').read().decode('latin-1').splitlines():
     if not m:
         continue
     text = codecs.escape_decode(m.group(1).encode('latin-1'))[0].decode('gbk', 'replace').rstrip('\n')
-    if text not in ('OnPaint', 'asdfasdf') and text != last:
+    if text != last:
         print('  ' + text)
         last = text
 PY

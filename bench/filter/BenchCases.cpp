@@ -1,10 +1,11 @@
 #include "BenchCases.h"
 
-#include "GbkConversion.h"
 #include "ReferenceScan.h"
 #include "WordTable.h"
+#include "publish/GbkText.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -73,12 +74,12 @@ private:
 std::vector<std::string> CleanPhrases() {
     std::vector<std::string> out;
     for (const char* phrase : kPhrases) {
-        std::string gbk;
-        if (!Utf8ToGbk(phrase, gbk)) {
+        const std::optional<std::string> gbk = publish::Utf8ToGbk(phrase);
+        if (!gbk) {
             throw std::runtime_error("benchmark phrase has no GBK form");
         }
-        if (!taboolex::ReferenceContains(gbk.c_str())) {
-            out.push_back(gbk);
+        if (!taboolex::ReferenceContains(gbk->c_str())) {
+            out.push_back(*gbk);
         }
     }
     return out;
@@ -104,7 +105,7 @@ std::string CleanText(const std::vector<std::string>& phrases, size_t size, std:
     const char* const separators[] = {"，", "。", " ", "！", "～", "  "};
     std::string gbkSeparators[6];
     for (int i = 0; i < 6; ++i) {
-        Utf8ToGbk(separators[i], gbkSeparators[i]);
+        gbkSeparators[i] = publish::Utf8ToGbk(separators[i]).value_or("");
     }
     for (std::uint32_t attempt = 0; attempt < 1000; ++attempt) {
         Random random(stream * 7919u + attempt);

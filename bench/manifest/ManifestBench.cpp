@@ -2,7 +2,7 @@
 // all exist and are current, so that every entry is probed (version resource and all) and dropped.
 // Usage: manifest_bench [entries] [rounds]
 
-#include "manifest/FileList.h"
+#include "manifest/UpdatePlan.h"
 #include "platform/ComPtr.h"
 #include "platform/WideString.h"
 
@@ -13,6 +13,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+using namespace manifest;
 
 namespace {
 
@@ -26,8 +28,9 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
 bool WriteText(const std::wstring& path, const std::string& text) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
+    }
     DWORD written = 0;
     BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     ::CloseHandle(file);
@@ -64,21 +67,24 @@ int wmain(int argc, wchar_t** argv) {
     const int entries = argc > 1 ? std::max(1, _wtoi(argv[1])) : 10000;
     const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 1;
     ComInit com;
-    if (FAILED(com.result()))
+    if (FAILED(com.result())) {
         return 1;
+    }
 
-    FileList files;
+    const BaseFolders folders = ThisMachinesFolders();
     std::wstring manifestPath;
-    if (!Prepare(files.ProgramFolder(), entries, manifestPath))
+    if (!Prepare(folders.Program, entries, manifestPath)) {
         return 1;
+    }
 
     std::vector<double> loads, keeps, totals;
     for (int round = 0; round < rounds; ++round) {
         LARGE_INTEGER start, loaded, kept;
         ::QueryPerformanceCounter(&start);
-        bool ok = files.LoadManifest(manifestPath);
+        std::optional<std::deque<FileEntry>> files = LoadManifest(manifestPath, folders);
         ::QueryPerformanceCounter(&loaded);
-        unsigned outdated = files.KeepOutdated();
+        const bool ok = files.has_value();
+        unsigned outdated = ok ? KeepOutdated(*files) : 0;
         ::QueryPerformanceCounter(&kept);
         if (!ok || outdated != 0) {
             std::fwprintf(stderr, L"unexpected result: loaded %d, out of date %u\n", ok, outdated);

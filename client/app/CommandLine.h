@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace app {
+
 // The argument text of a full command line: the program's own name and the blanks after it
 // removed, the way the C runtime's start-up hands it to WinMain (a quoted name is skipped up to
 // its closing quote; blanks are all characters up to and including U+0020).
@@ -14,3 +16,5 @@ std::wstring_view ArgumentText(std::wstring_view commandLine);
 // and a single word gives nothing (the caller keeps its default). The mode word after the space
 // is neither trimmed nor examined.
 bool ServerListAddressFromArguments(std::wstring_view arguments, std::wstring& address);
+
+} // namespace app

@@ -4,24 +4,10 @@
 #include "platform/WideString.h"
 
 #include <array>
-#include <new>
 #include <optional>
-#include <utility>
 #include <vector>
 
-FileEntry::FileEntry(std::wstring targetPath) : TargetPath(std::move(targetPath)) {}
-
-HRESULT ResultFromWindowsError(DWORD error) {
-    if (static_cast<LONG>(error) < 0)
-        return static_cast<HRESULT>(error);
-    if (error == 0)
-        return E_FAIL;
-    return static_cast<HRESULT>(0x80070000u | (error & 0xFFFFu));
-}
-
-static HRESULT ResultFromLastError() {
-    return ResultFromWindowsError(::GetLastError());
-}
+namespace manifest {
 
 namespace {
 
@@ -33,25 +19,29 @@ std::optional<VersionNumbers> ParseVersionNumbers(const std::wstring& text) {
     size_t at = 0;
     for (size_t part = 0; part < numbers.size(); ++part) {
         if (part > 0) {
-            if (at >= text.size() || text[at] != L'.')
+            if (at >= text.size() || text[at] != L'.') {
                 return std::nullopt;
+            }
             ++at;
         }
         size_t digits = 0;
         uint64_t value = 0;
         while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') {
             value = value * 10 + static_cast<uint64_t>(text[at] - L'0');
-            if (value > 0xFFFFFFFFu)
+            if (value > 0xFFFFFFFFu) {
                 return std::nullopt;
+            }
             ++at;
             ++digits;
         }
-        if (digits == 0)
+        if (digits == 0) {
             return std::nullopt;
+        }
         numbers[part] = static_cast<uint32_t>(value);
     }
-    if (at != text.size())
+    if (at != text.size()) {
         return std::nullopt;
+    }
     return numbers;
 }
 
@@ -63,8 +53,9 @@ int CompareVersions(const std::wstring& local, const std::wstring& manifest) {
     // are in the form the version block gives.
     std::optional<VersionNumbers> a = ParseVersionNumbers(local);
     std::optional<VersionNumbers> b = ParseVersionNumbers(manifest);
-    if (a && b)
+    if (a && b) {
         return *a < *b ? -1 : (*a == *b ? 0 : 1);
+    }
     return CompareNoCase(local, manifest);
 }
 
@@ -79,89 +70,54 @@ bool FileEntry::CheckNeedsUpdate() {
             return NeedsUpdate;
         }
     }
-
-    std::optional<FileEntry> probe;
-    try {
-        probe.emplace(TargetPath);
-    } catch (const std::bad_alloc&) {
+    const std::optional<std::wstring> localVersion = ReadFileVersion(TargetPath);
+    const std::optional<FILETIME> localTime = ReadLastWriteTime(TargetPath);
+    if (!localVersion && !localTime) {
         return NeedsUpdate;
     }
-    if (!probe->ReadLocalInfo())
-        return NeedsUpdate;
-
+    // What could not be read compares as empty: no version, the earliest time.
     if (FileVersion.empty()) {
-        if (::CompareFileTime(&probe->FileTime, &FileTime) == -1)
+        const FILETIME local = localTime.value_or(FILETIME{});
+        if (::CompareFileTime(&local, &FileTime) == -1) {
             NeedsUpdate = true;
-    } else if (CompareVersions(probe->FileVersion, FileVersion) < 0) {
+        }
+    } else if (CompareVersions(localVersion.value_or(L""), FileVersion) < 0) {
         NeedsUpdate = true;
     }
     return NeedsUpdate;
 }
 
-bool FileEntry::ReadLocalInfo() {
-    if (TargetPath.empty())
-        return false;
-
-    bool versionRead = false;
-    UniqueFile file(::CreateFileW(TargetPath.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) {
-        LARGE_INTEGER size{};
-        if (::GetFileSizeEx(file.get(), &size))
-            Length = size.QuadPart;
-        size_t slash = TargetPath.find_last_of(L"\\/:");
-        FileName = slash == std::wstring::npos ? TargetPath : TargetPath.substr(slash + 1);
-        file.reset();
-        versionRead = SUCCEEDED(ReadVersionInfo(TargetPath, VersionInfo));
-    }
-    bool timeRead = SUCCEEDED(ReadLastWriteTime(TargetPath, FileTime));
-    return versionRead || timeRead;
-}
-
-HRESULT FileEntry::ReadVersionInfo(const std::wstring& path, VS_FIXEDFILEINFO& block) {
+std::optional<std::wstring> ReadFileVersion(const std::wstring& path) {
     DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0)
-        return ResultFromLastError();
-    std::vector<BYTE> buffer;
-    try {
-        buffer.resize(size);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) {
+        return std::nullopt;
     }
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, buffer.data()))
-        return ResultFromLastError();
+    std::vector<BYTE> buffer(size);
     void* root = nullptr;
     UINT rootSize = 0;
-    if (!::VerQueryValueW(buffer.data(), L"\\", &root, &rootSize))
-        return ResultFromLastError();
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, buffer.data()) ||
+        !::VerQueryValueW(buffer.data(), L"\\", &root, &rootSize)) {
+        return std::nullopt;
+    }
     // A damaged resource can declare a root block shorter than the structure; reading all of it
     // would run past the buffer.
-    if (!root || rootSize < sizeof(VS_FIXEDFILEINFO))
-        return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-
+    if (!root || rootSize < sizeof(VS_FIXEDFILEINFO)) {
+        return std::nullopt;
+    }
     const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(root);
-    std::wstring fileVersion =
-        FormatW(L"%u.%u.%u.%u", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
-                HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
-    std::wstring productVersion =
-        FormatW(L"%u.%u.%u.%u", HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS),
-                HIWORD(fixed.dwProductVersionLS), LOWORD(fixed.dwProductVersionLS));
-    block = fixed;
-    FileVersion = std::move(fileVersion);
-    ProductVersion = std::move(productVersion);
-    return S_OK;
+    return FormatW(L"%u.%u.%u.%u", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
+                   HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
 }
 
-HRESULT FileEntry::ReadLastWriteTime(const std::wstring& path, FILETIME& time) {
+std::optional<FILETIME> ReadLastWriteTime(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return ResultFromLastError();
     FILETIME lastWrite{};
-    if (!::GetFileTime(file.get(), nullptr, nullptr, &lastWrite))
-        return ResultFromLastError();
-    time = lastWrite;
-    return S_OK;
+    if (!file || !::GetFileTime(file.get(), nullptr, nullptr, &lastWrite)) {
+        return std::nullopt;
+    }
+    return lastWrite;
 }
+
+} // namespace manifest

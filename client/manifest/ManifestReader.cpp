@@ -5,12 +5,13 @@
 
 #include <msxml.h>
 
-#include <new>
+namespace manifest {
 
 uint32_t ParseDecimal(std::wstring_view text) {
     size_t at = 0;
-    while (at < text.size() && (text[at] == L' ' || (text[at] >= L'\t' && text[at] <= L'\r')))
+    while (at < text.size() && (text[at] == L' ' || (text[at] >= L'\t' && text[at] <= L'\r'))) {
         ++at;
+    }
     bool negative = false;
     if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) {
         negative = text[at] == L'-';
@@ -35,15 +36,9 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
         std::wstring FileEntry::*field;
     };
     static const TextKey textKeys[] = {
-        {L"FileName", &FileEntry::FileName},
-        {L"FileVersion", &FileEntry::FileVersion},
-        {L"ProductVersion", &FileEntry::ProductVersion},
-        {L"InstallDir", &FileEntry::InstallDir},
-        {L"ExecutePar", &FileEntry::ExecutePar},
-        {L"LocalPath", &FileEntry::LocalPath},
-        {L"URL", &FileEntry::URL},
-        {L"UserName", &FileEntry::UserName},
-        {L"Password", &FileEntry::Password},
+        {L"FileName", &FileEntry::FileName},     {L"FileVersion", &FileEntry::FileVersion},
+        {L"InstallDir", &FileEntry::InstallDir}, {L"ExecutePar", &FileEntry::ExecutePar},
+        {L"LocalPath", &FileEntry::LocalPath},   {L"URL", &FileEntry::URL},
     };
     struct FlagKey {
         const wchar_t* key;
@@ -51,10 +46,10 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
     };
     static const FlagKey flagKeys[] = {
         {L"Register", &FileEntry::Register},
-        {L"ZipFile", &FileEntry::ZipFile},
-        {L"ForceOverwrite", &FileEntry::ForceOverwrite},
         {L"Execute", &FileEntry::Execute},
     };
+    static const wchar_t* const ignoredKeys[] = {L"ProductVersion", L"ZipFile", L"ForceOverwrite",
+                                                 L"UserName", L"Password"};
 
     for (const TextKey& k : textKeys) {
         if (EqualsNoCase(key, k.key)) {
@@ -65,6 +60,11 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
     for (const FlagKey& k : flagKeys) {
         if (EqualsNoCase(key, k.key)) {
             entry.*k.field = ParseFlag(value);
+            return true;
+        }
+    }
+    for (const wchar_t* ignored : ignoredKeys) {
+        if (EqualsNoCase(key, ignored)) {
             return true;
         }
     }
@@ -93,8 +93,9 @@ std::wstring TextOf(const UniqueBstr& text) {
 // Fills `entry` from the direct child elements of `file`; the last occurrence of a key wins.
 void ReadChildren(IXMLDOMNode* file, FileEntry& entry) {
     ComPtr<IXMLDOMNode> child;
-    if (FAILED(file->get_firstChild(child.put())))
+    if (FAILED(file->get_firstChild(child.put()))) {
         return;
+    }
     while (child) {
         // Only elements carry values: a processing instruction's name is its target, which could
         // otherwise pass for a key.
@@ -103,32 +104,31 @@ void ReadChildren(IXMLDOMNode* file, FileEntry& entry) {
             UniqueBstr name;
             UniqueBstr text;
             if (SUCCEEDED(child->get_nodeName(name.put())) &&
-                SUCCEEDED(child->get_text(text.put())))
+                SUCCEEDED(child->get_text(text.put()))) {
                 ApplyManifestValue(entry, TextOf(name), TextOf(text));
+            }
         }
         ComPtr<IXMLDOMNode> next;
-        if (FAILED(child->get_nextSibling(next.put())))
+        if (FAILED(child->get_nextSibling(next.put()))) {
             break;
+        }
         child = std::move(next);
     }
 }
 
 bool WalkFileElements(IXMLDOMNodeList* files, const ManifestEntrySink& sink) {
     long length = 0;
-    if (FAILED(files->get_length(&length)))
+    if (FAILED(files->get_length(&length))) {
         return false;
+    }
     for (long i = 0; i < length; ++i) {
         ComPtr<IXMLDOMNode> file;
-        if (FAILED(files->get_item(i, file.put())) || !file)
+        if (FAILED(files->get_item(i, file.put())) || !file) {
             continue;
-        std::unique_ptr<FileEntry> entry;
-        try {
-            entry = std::make_unique<FileEntry>();
-            ReadChildren(file.get(), *entry);
-            sink(std::move(entry));
-        } catch (const std::bad_alloc&) {
-            return false;
         }
+        FileEntry entry;
+        ReadChildren(file.get(), entry);
+        sink(std::move(entry));
     }
     return true;
 }
@@ -141,27 +141,35 @@ bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
     UniqueVariant source;
     V_VT(&source.get()) = VT_BSTR;
     V_BSTR(&source.get()) = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-    if (!tagName.get() || !V_BSTR(&source.get()))
+    if (!tagName.get() || !V_BSTR(&source.get())) {
         return false;
+    }
 
     ComPtr<IXMLDOMDocument> document;
     if (FAILED(::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IXMLDOMDocument, document.put_void())) ||
-        !document)
+        !document) {
         return false;
-    if (FAILED(document->put_async(VARIANT_FALSE)))
+    }
+    if (FAILED(document->put_async(VARIANT_FALSE))) {
         return false;
+    }
     // A missing file or malformed XML is reported through the flag with S_FALSE, not a failure.
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(document->load(source.get(), &loaded)) || loaded != VARIANT_TRUE)
+    if (FAILED(document->load(source.get(), &loaded)) || loaded != VARIANT_TRUE) {
         return false;
+    }
 
     ComPtr<IXMLDOMElement> root;
-    if (FAILED(document->get_documentElement(root.put())) || !root)
+    if (FAILED(document->get_documentElement(root.put())) || !root) {
         return false;
+    }
     // Searched from the root element, so the root itself never counts even when named File.
     ComPtr<IXMLDOMNodeList> files;
-    if (FAILED(root->getElementsByTagName(tagName.get(), files.put())) || !files)
+    if (FAILED(root->getElementsByTagName(tagName.get(), files.put())) || !files) {
         return false;
+    }
     return WalkFileElements(files.get(), sink);
 }
+
+} // namespace manifest

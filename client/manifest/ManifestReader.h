@@ -6,9 +6,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
+
+namespace manifest {
 
 // The C runtime's atoi as manifests were written against it, but with the overflow behaviour
 // fixed: leading white space, an optional sign, then decimal digits accumulated modulo 2^32. Both
@@ -18,16 +19,18 @@ uint32_t ParseDecimal(std::wstring_view text);
 // True exactly for "YES" in any letter case.
 bool ParseFlag(std::wstring_view text);
 
-// Stores `value` into the entry field named by `key` (matched ignoring case). False when the key
-// names no field.
+// Stores `value` into the entry field named by `key` (matched ignoring case). True also for the
+// keys that are read and ignored; false when the key is unknown.
 bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_view value);
 
 // Called once per File element, in document order, with a new entry filled from the element's
 // children (TargetPath still empty).
-using ManifestEntrySink = std::function<void(std::unique_ptr<FileEntry>)>;
+using ManifestEntrySink = std::function<void(FileEntry)>;
 
 // Loads the manifest at `path` with the Windows XML document object and walks its File elements.
-// False when the document cannot be created, loaded (missing, unreadable, malformed) or walked, or
-// when an entry cannot be made; entries already delivered stay delivered. Needs COM initialised
+// False when the document cannot be created, loaded (missing, unreadable, malformed) or walked;
+// entries already delivered stay delivered. Needs COM initialised
 // on the calling thread.
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink);
+
+} // namespace manifest

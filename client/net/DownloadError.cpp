@@ -1,5 +1,7 @@
 #include "net/DownloadError.h"
 
+namespace net {
+
 const wchar_t* DownloadErrorText(int32_t code) {
     switch (code) {
     case DownloadBadUrl:
@@ -24,3 +26,5 @@ const wchar_t* DownloadErrorText(int32_t code) {
         return L"连接服务器失败, 请检查网络或联系管理员";
     }
 }
+
+} // namespace net

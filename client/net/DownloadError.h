@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace net {
+
 enum DownloadError : int32_t {
     DownloadOk = 0,
     DownloadBadUrl = 1,
@@ -20,3 +22,5 @@ enum DownloadError : int32_t {
 // The message of `code`; codes outside 1-9 (0 included) give the generic connection text,
 // which is also a fresh task's error text.
 const wchar_t* DownloadErrorText(int32_t code);
+
+} // namespace net

@@ -1,38 +1,42 @@
 #include "net/WorkerThread.h"
 
+namespace net {
+
 WorkerThread::WorkerThread() {
     DoneEvent.reset(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    if (DoneEvent)
+    if (DoneEvent) {
         ::SetEvent(DoneEvent.get());
+    }
 }
 
 WorkerThread::~WorkerThread() {
     // A derived destructor has already reaped the run; a handle left here means a derived class
     // skipped WaitThread, and closing it at least does not leak it.
-    if (HANDLE left = ::InterlockedExchangePointer(&ThreadHandle, nullptr))
+    if (HANDLE left = ::InterlockedExchangePointer(&ThreadHandle, nullptr)) {
         ::CloseHandle(left);
+    }
 }
 
 bool WorkerThread::StartThread() {
-    if (!DoneEvent)
+    if (!DoneEvent) {
         return false;
+    }
     // Reset before the thread exists, never after: a Run that ends before CreateThread returns
     // must leave the event signalled, or the next WaitThread would block for ever.
     ::ResetEvent(DoneEvent.get());
-    DWORD id = 0;
-    HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread::ThreadProcedure, this, 0, &id);
+    HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread::ThreadProcedure, this, 0, nullptr);
     if (thread == nullptr) {
         ::SetEvent(DoneEvent.get());
         return false;
     }
-    ThreadId = id;
     ::InterlockedExchangePointer(&ThreadHandle, thread);
     return true;
 }
 
 void WorkerThread::WaitThread() {
-    if (!DoneEvent)
+    if (!DoneEvent) {
         return;
+    }
     // No time-out: the owner waits as long as the run takes; a derived Run notices its cancel
     // request within one blocking step.
     ::WaitForSingleObject(DoneEvent.get(), INFINITE);
@@ -54,3 +58,5 @@ DWORD WINAPI WorkerThread::ThreadProcedure(void* parameter) {
     ::SetEvent(self->DoneEvent.get());
     return 0;
 }
+
+} // namespace net

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 #include "platform/UniqueHandle.h"
+
+namespace net {
 
 class WorkerThread {
 public:
@@ -35,7 +35,6 @@ public:
 
     bool IsUsable() const { return static_cast<bool>(DoneEvent); }
 
-    uint32_t ThreadId = 0;
     // Held from a successful start until `WaitThread` reaps it; taken away only by an atomic
     // exchange, so that of two concurrent waiters exactly one closes it.
     HANDLE volatile ThreadHandle = nullptr;
@@ -45,3 +44,5 @@ public:
 private:
     static DWORD WINAPI ThreadProcedure(void* parameter);
 };
+
+} // namespace net

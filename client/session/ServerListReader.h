@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace session {
+
 struct ServerListLine {
     std::wstring Name;
     std::wstring Address;
@@ -20,3 +22,5 @@ std::vector<ServerListLine> ParseServerList(std::string_view text, UINT codePage
 
 // Reads and parses the file at `path` as GBK text. False when the file cannot be read.
 bool ReadServerListFile(const std::wstring& path, std::vector<ServerListLine>& servers);
+
+} // namespace session

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace session {
+
 class SessionWindow {
 public:
     virtual ~SessionWindow() = default;
@@ -18,3 +20,5 @@ public:
     // The window that download tasks post their messages to, and that the quit goes to.
     virtual HWND WindowHandle() const = 0;
 };
+
+} // namespace session

@@ -1,227 +1,219 @@
 #include "session/UpdateSession.h"
 
-#include "net/InetFile.h"
 #include "platform/FileUtil.h"
 #include "platform/WideString.h"
 #include "session/FileInstaller.h"
 #include "session/ServerListReader.h"
 
 #include <algorithm>
-#include <memory>
+#include <utility>
+
+namespace session {
 
 namespace {
 
 constexpr const wchar_t* kCaption = L"系统提示";
 
-// Result code of a task whose worker thread could not be created. It is outside the transfer's
-// own codes, so the task's error text stays the generic connection message.
-constexpr int32_t kThreadNotStarted = 10;
+// Result code of a download whose worker thread could not be created. It is outside the
+// transfer's own codes, so the error text stays the generic connection message.
+constexpr uint16_t kThreadNotStarted = 10;
 
 } // namespace
 
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
 UpdateSession::~UpdateSession() {
-    // The running task (if any) may still hold its temporary file open: end it first.
-    Tasks.Clear();
-    for (const std::wstring& path : temporaryFiles_)
+    // The running download (if any) may still hold its temporary file open: end it first.
+    downloads_.clear();
+    for (const std::wstring& path : temporaryFiles_) {
         ::DeleteFileW(path.c_str());
+    }
+}
+
+void UpdateSession::AddServer(ServerEntry server) {
+    servers_.push_back(std::move(server));
 }
 
 std::wstring UpdateSession::MakeTemporaryFile() {
-    wchar_t folder[MAX_PATH + 1] = {};
+    const std::wstring folder = TemporaryFolder();
     wchar_t path[MAX_PATH + 1] = {};
-    DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (n == 0 || n > MAX_PATH || !::GetTempFileNameW(folder, L"Xml", 0, path))
+    if (folder.empty() || !::GetTempFileNameW(folder.c_str(), L"Xml", 0, path)) {
         return {};
+    }
     temporaryFiles_.push_back(path);
     return path;
 }
 
 void UpdateSession::DeleteTemporaryFile(const std::wstring& path) {
-    if (path.empty())
+    if (path.empty()) {
         return;
+    }
     ::DeleteFileW(path.c_str());
-    temporaryFiles_.erase(std::remove(temporaryFiles_.begin(), temporaryFiles_.end(), path),
-                          temporaryFiles_.end());
+    std::erase(temporaryFiles_, path);
+}
+
+void UpdateSession::Queue(TaskKind kind, const std::wstring& url, const std::wstring& localPath,
+                          manifest::FileEntry file) {
+    downloads_.push_back({std::make_unique<net::HttpDownload>(
+                              url, localPath, window_.WindowHandle(), static_cast<uint16_t>(kind)),
+                          kind, std::move(file)});
+}
+
+UpdateSession::Download* UpdateSession::Find(const void* task) {
+    auto it = std::find_if(downloads_.begin(), downloads_.end(),
+                           [&](const Download& d) { return d.Task.get() == task; });
+    return it == downloads_.end() ? nullptr : &*it;
 }
 
 void UpdateSession::StartSession(const std::wstring& serverListAddress) {
     runStarted_ = true;
-    Files.Clear();
-    BytesDone = 0;
+    Figures.BytesDone = 0;
     window_.SetStatusText(L"正在连接获取服务器列表");
-
-    auto task = std::make_unique<CInetFile>();
-    task->StatusCallback = true;
-    task->Kind = KindServerList;
-    task->NotifyWindow = window_.WindowHandle();
-    task->URL = serverListAddress;
-    task->TargetPath = MakeTemporaryFile();
-    Tasks.PushBack(task.get());
-    task.release();
+    Queue(TaskKind::ServerList, serverListAddress, MakeTemporaryFile());
 }
 
 void UpdateSession::ConnectServer() {
-    ServerEntry* server = Servers.ServerAt(serverIndex_);
-    if (!server)
+    if (serverIndex_ >= servers_.size()) {
         return;
+    }
+    const ServerEntry& server = servers_[serverIndex_];
     runStarted_ = true;
     std::wstring target = MakeTemporaryFile();
-    Files.Clear();
-    window_.SetStatusText(FormatW(L"正在连接：%ls", server->Name.c_str()));
-    BytesDone = 0;
+    window_.SetStatusText(FormatW(L"正在连接：%ls", server.Name.c_str()));
+    Figures.BytesDone = 0;
+    Queue(TaskKind::Manifest, server.Address, target);
+}
 
-    auto task = std::make_unique<CInetFile>();
-    task->StatusCallback = true;
-    task->Kind = KindManifest;
-    task->NotifyWindow = window_.WindowHandle();
-    task->URL = server->Address;
-    task->ServerName = server->Name;
-    task->TargetPath = target;
-    task->Length = 0;
-    Tasks.PushBack(task.get());
-    task.release();
+void UpdateSession::QueueFile(manifest::FileEntry file) {
+    const std::wstring url = file.URL;
+    const std::wstring localPath = UpdatePathOf(file.TargetPath);
+    Queue(TaskKind::UpdateFile, url, localPath, std::move(file));
 }
 
 void UpdateSession::RunSchedulingStep() {
-    CriticalSectionLock hold(Lock);
-    if (!runStarted_ || runEnded_ || ActiveCount >= MaxActive)
+    if (!runStarted_ || runEnded_ || downloads_.empty()) {
         return;
-    // Only the front task is ever started, and it stays at the front until its done message has
-    // been handled: downloads run strictly one after another, in queue order.
-    CInetFile* task = Tasks.Front();
-    if (!task || task->RunCount != 0)
-        return;
-    if (task->Kind == KindUpdateFile) {
-        window_.SetStatusText(FormatW(L"正在更新文件：%ls", task->FileName.c_str()));
-        // A release may add a file in a folder the installation does not have yet.
-        CreateParentFolders(task->TargetPath);
     }
-    ++ActiveCount;
-    if (!task->Start()) {
+    // Only the front download is ever started, and it stays at the front until its done message
+    // has been handled: downloads run strictly one after another, in queue order.
+    Download& front = downloads_.front();
+    if (front.Task->Started()) {
+        return;
+    }
+    Figures.FileLength = 0;
+    if (front.Kind == TaskKind::UpdateFile) {
+        window_.SetStatusText(FormatW(L"正在更新文件：%ls", front.File.FileName.c_str()));
+        // A release may add a file in a folder the installation does not have yet.
+        CreateParentFolders(front.File.TargetPath);
+        Figures.FileLength = static_cast<uint32_t>(front.File.Length);
+    }
+    if (!front.Task->Start()) {
         // No thread, so no done message will come: report it as one, or the run would wait
-        // for ever behind this task.
-        OnDownloadDone(MakeDownloadWParam(task->Kind, kThreadNotStarted),
-                       reinterpret_cast<LPARAM>(task));
+        // for ever behind this download.
+        OnDownloadDone({front.Task->Tag(), kThreadNotStarted, front.Task.get()});
     }
 }
 
-LRESULT UpdateSession::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
-    CriticalSectionLock hold(Lock);
-    auto* task = reinterpret_cast<CInetFile*>(lParam);
-    if (!task || !Tasks.Contains(task))
-        return 0;
-    const int32_t kind = static_cast<int16_t>(HIWORD(wParam));
-    const int32_t code = LOWORD(wParam);
-
+void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
+    const Download* download = Find(done.Task);
+    if (download == nullptr) {
+        return;
+    }
+    // The handlers may queue more downloads (a deque keeps references to its elements valid
+    // then) and show message boxes; the entry is removed only once they are through.
+    const TaskKind kind = download->Kind;
     switch (kind) {
-    case KindServerList:
-        OnServerListDone(*task, code);
+    case TaskKind::ServerList:
+        OnServerListDone(*download, done.Code);
         break;
-    case KindManifest:
-        OnManifestDone(*task, code);
+    case TaskKind::Manifest:
+        OnManifestDone(*download, done.Code);
         break;
-    case KindUpdateFile:
-        OnFileDone(*task, code);
-        break;
-    default:
+    case TaskKind::UpdateFile:
+        OnFileDone(*download, done.Code);
         break;
     }
+    std::erase_if(downloads_, [&](const Download& d) { return d.Task.get() == done.Task; });
 
-    Tasks.Remove(task);
-    if (kind == KindUpdateFile && Tasks.Count() == 0 && !runEnded_) {
+    if (kind == TaskKind::UpdateFile && downloads_.empty() && !runEnded_) {
         window_.SetStatusText(L"更新完毕");
         LaunchGameHallAndEnd();
     }
-    --ActiveCount;
     // The next download starts now rather than at the next timer tick.
     RunSchedulingStep();
-    return 0;
 }
 
-void UpdateSession::OnServerListDone(CInetFile& task, int32_t code) {
+void UpdateSession::OnServerListDone(const Download& download, uint16_t code) {
+    const std::wstring& path = download.Task->LocalPath();
     std::vector<ServerListLine> lines;
     unsigned added = 0;
-    if (code == DownloadOk && ReadServerListFile(task.TargetPath, lines)) {
+    if (code == net::DownloadOk && ReadServerListFile(path, lines)) {
         // Behind the built-in server, which stays the first one tried.
-        for (const ServerListLine& line : lines) {
-            if (Servers.AddServer(line.Name, line.Address))
-                ++added;
+        for (ServerListLine& line : lines) {
+            AddServer({std::move(line.Name), std::move(line.Address)});
+            ++added;
         }
     }
-    DeleteTemporaryFile(task.TargetPath);
-    if (added > 0)
+    DeleteTemporaryFile(path);
+    if (added > 0) {
         window_.SetStatusText(FormatW(L"获取服务器列表成功,共取得 %u 个可选服务器", added));
-    else
+    } else {
         window_.SetStatusText(L"获得服务器列表失败");
+    }
     ConnectServer();
 }
 
-void UpdateSession::OnManifestDone(CInetFile& task, int32_t code) {
-    if (code != DownloadOk) {
-        DeleteTemporaryFile(task.TargetPath);
-        OnManifestFailed(task, task.GetErrorText());
+void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
+    const std::wstring& path = download.Task->LocalPath();
+    if (code != net::DownloadOk) {
+        DeleteTemporaryFile(path);
+        OnManifestFailed(download.Task->ErrorText());
         return;
     }
-    window_.SetStatusText(FormatW(L"获取更新文件列表成功：%ls", task.ServerName.c_str()));
-    const bool loaded = Files.LoadManifest(task.TargetPath);
-    DeleteTemporaryFile(task.TargetPath);
-    if (!loaded) {
-        OnManifestFailed(task, UnreadableManifestText);
+    window_.SetStatusText(
+        FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
+    std::optional<std::deque<manifest::FileEntry>> plan = manifest::LoadManifest(path, folders_);
+    DeleteTemporaryFile(path);
+    if (!plan) {
+        OnManifestFailed(kUnreadableManifestText);
         return;
     }
-    FilesToUpdate = static_cast<int32_t>(Files.KeepOutdated());
-    TotalBytes = Files.TotalLength();
-    if (FilesToUpdate == 0) {
+    Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
+    Figures.TotalBytes = manifest::TotalLength(*plan);
+    if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
         return;
     }
     window_.SetStatusText(FormatW(L"需更新文件总数: %u, 文件总长度: %u KB",
-                                  static_cast<unsigned>(FilesToUpdate), TotalBytes / 1024));
-    QueuePlan(task);
-}
-
-void UpdateSession::QueuePlan(const CInetFile& manifestTask) {
-    while (std::unique_ptr<FileEntry> entry = Files.PopFront()) {
-        auto task = std::make_unique<CInetFile>();
-        task->StatusCallback = true;
-        task->Kind = KindUpdateFile;
-        task->NotifyWindow = window_.WindowHandle();
-        task->URL = entry->URL;
-        task->ServerName = manifestTask.ServerName;
-        task->TargetPath = entry->TargetPath;
-        task->Length = static_cast<uint32_t>(entry->Length);
-        task->FileName = entry->FileName;
-        task->Register = entry->Register;
-        task->ZipFile = entry->ZipFile;
-        task->ForceOverwrite = entry->ForceOverwrite;
-        task->Execute = entry->Execute;
-        task->ExecutePar = entry->ExecutePar;
-        Tasks.PushBack(task.get());
-        task.release();
+                                  static_cast<unsigned>(Figures.FilesToUpdate),
+                                  Figures.TotalBytes / 1024));
+    for (manifest::FileEntry& file : *plan) {
+        QueueFile(std::move(file));
     }
 }
 
-void UpdateSession::OnManifestFailed(CInetFile& task, const std::wstring& errorText) {
-    window_.SetStatusText(FormatW(L"%ls：%ls", errorText.c_str(), task.ServerName.c_str()));
-    if (Servers.ServerAt(serverIndex_ + 1)) {
+void UpdateSession::OnManifestFailed(const std::wstring& errorText) {
+    window_.SetStatusText(
+        FormatW(L"%ls：%ls", errorText.c_str(), servers_[serverIndex_].Name.c_str()));
+    if (serverIndex_ + 1 < servers_.size()) {
         ++serverIndex_;
         ConnectServer();
         return;
     }
+    // The run ends before the box, so the timers start nothing while it runs its message loop.
+    runEnded_ = true;
     window_.ShowMessageBox(errorText, kCaption, MB_OK | MB_ICONERROR);
     LaunchGameHallAndEnd();
 }
 
-void UpdateSession::OnFileDone(CInetFile& task, int32_t code) {
-    if (code == DownloadOk) {
-        InstallDownloadedFile(task, window_);
+void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
+    if (code == net::DownloadOk) {
+        InstallDownloadedFile(download.File, window_);
         return;
     }
-    std::wstring status = FormatW(L"下载文件失败 [%ls], 错误代码 [%u]", task.FileName.c_str(),
-                                  static_cast<unsigned>(code));
+    std::wstring status = FormatW(L"下载文件失败 [%ls], 错误代码 [%u]",
+                                  download.File.FileName.c_str(), static_cast<unsigned>(code));
     window_.SetStatusText(status);
     // The run ends here, before the box: the files queued behind this one must not start while
     // the box runs its message loop, and a failed file never counts as a finished update.
@@ -239,3 +231,5 @@ void UpdateSession::QuitWithoutGameHall() {
     runEnded_ = true;
     ::PostMessageW(window_.WindowHandle(), WM_QUIT, 0, 0);
 }
+
+} // namespace session

@@ -1,38 +1,53 @@
 #pragma once
 // One update run: fetch the server list, download a server's manifest, queue the out-of-date
 // files and download them strictly one at a time, installing each as it arrives, then start the
-// game hall. Driven by the window's timers and by the tasks' done messages, all on the
+// game hall. Driven by the window's timers and by the downloads' done messages, all on the
 // user-interface thread; it talks to the window only through SessionWindow.
 
-#include "manifest/FileList.h"
-#include "manifest/ServerList.h"
-#include "manifest/TaskList.h"
-#include "platform/CriticalSection.h"
+#include "manifest/FileEntry.h"
+#include "manifest/UpdatePlan.h"
+#include "net/DownloadMessages.h"
+#include "net/HttpDownload.h"
+#include "session/ServerEntry.h"
 #include "session/SessionWindow.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
-class CInetFile;
+namespace session {
 
-// Task kinds, carried in the high word of both download messages.
-enum TaskKind : int32_t {
-    KindServerList = 0, // the server list, into a temporary file
-    KindManifest = 1,   // a server's manifest, into a temporary file
-    KindUpdateFile = 2, // one out-of-date file, beside its target with ".update" appended
+// What a download fetches; its tag in both download messages.
+enum class TaskKind : uint16_t {
+    ServerList = 0, // the server list, into a temporary file
+    Manifest = 1,   // a server's manifest, into a temporary file
+    UpdateFile = 2, // one out-of-date file, beside its target with ".update" appended
+};
+
+// What the window shows of the run. The session writes the plan; the window's progress handler
+// adds the bytes that arrive.
+struct RunFigures {
+    int32_t FilesToUpdate = 0; // out-of-date files of the plan; 0 until a manifest is in
+    uint32_t TotalBytes = 0;   // their summed length, wrapping at 32 bits
+    uint32_t BytesDone = 0;    // update-file bytes received
+    uint32_t FileLength = 0;   // the manifest's length of the file being fetched; 0 for the lists
 };
 
 class UpdateSession {
 public:
     explicit UpdateSession(SessionWindow& window);
-    // Cancels and waits for a running task, destroys the queued ones and removes the temporary
-    // files that were still in use.
+    // Cancels and waits for a running download, destroys the queued ones and removes the
+    // temporary files that were still in use.
     ~UpdateSession();
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
+
+    // Servers are tried in the order they were added.
+    void AddServer(ServerEntry server);
 
     // The first step of a run: queues the download of the server list from `serverListAddress`;
     // the connection to the first server follows when that download has ended, however it ended.
@@ -41,40 +56,47 @@ public:
     // Queues the manifest download of the current server (the first one, until a server fails).
     void ConnectServer();
 
-    // Starts the task at the front of the queue when none is running. Run by both timers and
+    // Queues the download of one out-of-date file behind those already queued.
+    void QueueFile(manifest::FileEntry file);
+
+    // Starts the download at the front of the queue when none is running. Run by both timers and
     // right after each done message.
     void RunSchedulingStep();
 
-    // Handler of WM_DOWNLOAD_DONE.
-    LRESULT OnDownloadDone(WPARAM wParam, LPARAM lParam);
+    // Handler of WM_DOWNLOAD_DONE; a message for a download the session no longer holds is
+    // ignored.
+    void OnDownloadDone(const net::DownloadDone& done);
 
-    // Whether the run has ended (the quit has been posted): nothing starts any more.
+    // Whether the run has ended (the quit has been posted, or is about to be): nothing starts
+    // any more. It is also what keeps the timers from starting downloads while a message box of
+    // the done handler runs its own message loop.
     bool RunEnded() const { return runEnded_; }
 
-    ServerList Servers;
-    FileList Files;
-    TaskList Tasks;
-    int32_t FilesToUpdate = 0; // out-of-date files of the plan; 0 until a manifest is in
-    uint32_t TotalBytes = 0;   // their summed length, wrapping at 32 bits
-    uint32_t BytesDone = 0;    // update-file bytes received; the window adds to it
-    int32_t MaxActive = 5;
-    int32_t ActiveCount = 0;
-    // Held by the window's progress handler, the scheduling step and the done handler. Recursive:
-    // a message box inside the done handler runs a message loop that re-enters the others.
-    CriticalSection Lock;
+    // The download being fetched and those still queued.
+    size_t TasksListed() const { return downloads_.size(); }
+
+    RunFigures Figures;
 
     // Status text of a manifest that arrived but cannot be read.
-    static constexpr const wchar_t* UnreadableManifestText =
+    static constexpr const wchar_t* kUnreadableManifestText =
         L"更新文件列表格式错误, 请选择其他服务器进行尝试";
 
 private:
-    void OnServerListDone(CInetFile& task, int32_t code);
-    void OnManifestDone(CInetFile& task, int32_t code);
-    void OnFileDone(CInetFile& task, int32_t code);
+    struct Download {
+        std::unique_ptr<net::HttpDownload> Task;
+        TaskKind Kind;
+        manifest::FileEntry File; // what an update file is installed as; empty for the lists
+    };
+
+    void Queue(TaskKind kind, const std::wstring& url, const std::wstring& localPath,
+               manifest::FileEntry file = {});
+    Download* Find(const void* task);
+    void OnServerListDone(const Download& download, uint16_t code);
+    void OnManifestDone(const Download& download, uint16_t code);
+    void OnFileDone(const Download& download, uint16_t code);
     // A server's manifest could not be had: the next server is tried; after the last one the
     // error box is shown and the game hall is started.
-    void OnManifestFailed(CInetFile& task, const std::wstring& errorText);
-    void QueuePlan(const CInetFile& manifestTask);
+    void OnManifestFailed(const std::wstring& errorText);
     // A new temporary file with the prefix "Xml"; empty when none could be made.
     std::wstring MakeTemporaryFile();
     void DeleteTemporaryFile(const std::wstring& path);
@@ -82,9 +104,14 @@ private:
     void QuitWithoutGameHall();
 
     SessionWindow& window_;
+    const manifest::BaseFolders folders_ = manifest::ThisMachinesFolders();
+    std::vector<ServerEntry> servers_;
     size_t serverIndex_ = 0;
+    std::deque<Download> downloads_;
     // Nothing is started before the run has begun, so a window can be shown without a session.
     bool runStarted_ = false;
     bool runEnded_ = false;
     std::vector<std::wstring> temporaryFiles_;
 };
+
+} // namespace session

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace ui {
+
 // The look of the close button, also its frame index in the close button bitmap.
 enum CloseLook : uint16_t {
     CloseNormal = 0,
@@ -22,3 +24,5 @@ bool CloseButtonMove(int x, int y, bool dragArmed, uint16_t& closeState);
 // Disarms the drag and resets the look. True when the release ends the program: it is on the
 // button, wherever the press was.
 bool CloseButtonRelease(int x, int y, uint16_t& closeState, bool& dragArmed);
+
+} // namespace ui

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+
 // part x 100 / whole, in 64-bit arithmetic so that lengths near 4 GiB do not overflow. `whole`
 // must be above 0.
 int32_t PercentOf(uint64_t part, uint64_t whole);
@@ -28,9 +30,11 @@ std::wstring ProgressLineText(int32_t filePercent, int32_t filesToUpdate, uint32
 std::wstring SpeedText(uint32_t bytesPerSecond);
 
 // The notification-area tip while files arrive: "正在自动更新 (3/10) 45%"; until the plan is
-// known just "正在自动更新". Never longer than MaxTipLength.
-constexpr size_t MaxTipLength = 63;
+// known just "正在自动更新". Never longer than kMaxTipLength.
+constexpr size_t kMaxTipLength = 63;
 std::wstring TrayTipText(int32_t filePercent, int32_t filesToUpdate, uint32_t tasksListed);
 
 // At most `limit` characters of `text`, not splitting a surrogate pair.
-std::wstring TruncateTip(const std::wstring& text, size_t limit = MaxTipLength);
+std::wstring TruncateTip(const std::wstring& text, size_t limit = kMaxTipLength);
+
+} // namespace ui

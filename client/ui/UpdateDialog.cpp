@@ -1,8 +1,7 @@
 #include "ui/UpdateDialog.h"
 
-#include "manifest/ServerEntry.h"
 #include "net/DownloadMessages.h"
-#include "net/InetFile.h"
+#include "session/ServerEntry.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileUtil.h"
 #include "ui/CloseButton.h"
@@ -14,6 +13,8 @@
 #include <ctime>
 #include <cwchar>
 #include <utility>
+
+namespace ui {
 
 namespace {
 
@@ -74,7 +75,7 @@ bool UpdateDialog::OnInitDialog() {
     HWND window = GetSafeHwnd();
     ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
     ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
-    ::MoveWindow(window, 0, 0, skin::WindowWidth, skin::WindowHeight, TRUE);
+    ::MoveWindow(window, 0, 0, skin::kWindowWidth, skin::kWindowHeight, TRUE);
 
     if (serverListAddress_.empty()) {
         ::MessageBoxW(window,
@@ -83,10 +84,11 @@ bool UpdateDialog::OnInitDialog() {
         ::PostQuitMessage(0);
         return false;
     }
-    Session.Servers.AddServer(BuiltInServerName, BuiltInServerAddress);
+    Session.AddServer({session::kBuiltInServerName, session::kBuiltInServerAddress});
 
-    if (!TrayAdded)
+    if (!TrayAdded) {
         AddTrayIcon();
+    }
     FilePercent = 0;
     TotalPercent = 0;
     Speed = 0;
@@ -96,8 +98,10 @@ bool UpdateDialog::OnInitDialog() {
     TextFont.reset(::CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
                                  L"Arial"));
-    ::SetTimer(window, TIMER_SCHEDULE, TimerPeriodMs, nullptr);
-    ::SetTimer(window, TIMER_REPAINT, TimerPeriodMs, nullptr);
+    // Kept because the system always had it: two timers of the same period, both of which run
+    // the scheduling step.
+    ::SetTimer(window, kScheduleTimer, kTimerPeriodMs, nullptr);
+    ::SetTimer(window, kRepaintTimer, kTimerPeriodMs, nullptr);
     LastSampleClock = 0;
     BytesAtLastSample = 0;
 
@@ -123,8 +127,9 @@ void UpdateDialog::AddTrayIcon() {
 }
 
 void UpdateDialog::RemoveTrayIcon() {
-    if (!TrayAdded)
+    if (!TrayAdded) {
         return;
+    }
     ::Shell_NotifyIconW(NIM_DELETE, &TrayData);
     TrayAdded = false;
 }
@@ -159,21 +164,23 @@ bool UpdateDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         result = reinterpret_cast<LRESULT>(Icon);
         return true;
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CONNECT) {
-            ConnectServer();
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kConnectCommand) {
+            Session.ConnectServer();
             result = 0;
             return true;
         }
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_UNUSED) {
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kUnusedCommand) {
             result = 0;
             return true;
         }
         break;
-    case WM_DOWNLOAD_PROGRESS:
-        result = OnDownloadProgress(wParam, lParam);
+    case net::WM_DOWNLOAD_PROGRESS:
+        OnDownloadProgress(net::UnpackProgress(wParam, lParam));
+        result = 0;
         return true;
-    case WM_DOWNLOAD_DONE:
-        result = OnDownloadDone(wParam, lParam);
+    case net::WM_DOWNLOAD_DONE:
+        Session.OnDownloadDone(net::UnpackDone(wParam, lParam));
+        result = 0;
         return true;
     case WM_TIMER:
         OnTimer(wParam);
@@ -204,7 +211,6 @@ bool UpdateDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 }
 
 void UpdateDialog::OnPaint() {
-    DebugLine(L"OnPaint");
     HWND window = GetSafeHwnd();
     PaintScope paint(window);
     HDC dc = paint.dc();
@@ -221,71 +227,70 @@ void UpdateDialog::OnPaint() {
         }
         if (CloseBitmap) {
             SelectedObject select(memory.get(), CloseBitmap.get());
-            ::BitBlt(dc, skin::CloseFrameX, skin::CloseFrameY, skin::CloseFrameWidth,
-                     skin::CloseFrameHeight, memory.get(), CloseState * skin::CloseFrameWidth, 0,
+            ::BitBlt(dc, skin::kCloseFrameX, skin::kCloseFrameY, skin::kCloseFrameWidth,
+                     skin::kCloseFrameHeight, memory.get(), CloseState * skin::kCloseFrameWidth, 0,
                      SRCCOPY);
         }
         if (BarBitmap) {
             SelectedObject select(memory.get(), BarBitmap.get());
-            ::BitBlt(dc, skin::BarX, skin::FileBarY, skin::BarWidth(FilePercent), skin::BarHeight,
-                     memory.get(), 0, 0, SRCCOPY);
-            ::BitBlt(dc, skin::BarX, skin::TotalBarY, skin::BarWidth(TotalPercent), skin::BarHeight,
-                     memory.get(), 0, 0, SRCCOPY);
+            ::BitBlt(dc, skin::kBarX, skin::kFileBarY, skin::BarWidth(FilePercent),
+                     skin::kBarHeight, memory.get(), 0, 0, SRCCOPY);
+            ::BitBlt(dc, skin::kBarX, skin::kTotalBarY, skin::BarWidth(TotalPercent),
+                     skin::kBarHeight, memory.get(), 0, 0, SRCCOPY);
         }
     }
 
     SelectedObject font(dc, TextFont ? static_cast<HGDIOBJ>(TextFont.get())
                                      : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(dc, TRANSPARENT);
-    ::TextOutW(dc, skin::StatusX, skin::StatusY, StatusText.c_str(),
+    ::TextOutW(dc, skin::kStatusX, skin::kStatusY, StatusText.c_str(),
                static_cast<int>(StatusText.size()));
     std::wstring speed = SpeedText(Speed);
-    ::TextOutW(dc, skin::SpeedX, skin::SpeedY, speed.c_str(), static_cast<int>(speed.size()));
-    std::wstring progress =
-        ProgressLineText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
-    ::TextOutW(dc, skin::ProgressX, skin::ProgressY, progress.c_str(),
+    ::TextOutW(dc, skin::kSpeedX, skin::kSpeedY, speed.c_str(), static_cast<int>(speed.size()));
+    std::wstring progress = ProgressLineText(FilePercent, Session.Figures.FilesToUpdate,
+                                             static_cast<uint32_t>(Session.TasksListed()));
+    ::TextOutW(dc, skin::kProgressX, skin::kProgressY, progress.c_str(),
                static_cast<int>(progress.size()));
 }
 
-LRESULT UpdateDialog::OnDownloadProgress(WPARAM wParam, LPARAM lParam) {
-    CriticalSectionLock hold(Session.Lock);
-    auto* task = reinterpret_cast<CInetFile*>(lParam);
-    if (task == nullptr)
-        return 0;
-    // Received is raised by the worker while this reads it; a stale value only delays the
-    // figure by one chunk.
-    if (task->Length > 0)
-        FilePercent = PercentOf(task->Received.load(), task->Length);
-    if (HIWORD(wParam) == KindUpdateFile) {
-        Session.BytesDone += LOWORD(wParam);
-        if (Session.TotalBytes > 0) {
-            TotalPercent = PercentOf(Session.BytesDone, Session.TotalBytes);
+void UpdateDialog::OnDownloadProgress(const net::DownloadProgress& progress) {
+    session::RunFigures& figures = Session.Figures;
+    // Only the lists' downloads have no length; their progress leaves the file bar alone.
+    if (figures.FileLength > 0) {
+        FilePercent = PercentOf(progress.Received, figures.FileLength);
+    }
+    if (progress.Tag == static_cast<uint16_t>(session::TaskKind::UpdateFile)) {
+        figures.BytesDone += progress.Chunk;
+        if (figures.TotalBytes > 0) {
+            TotalPercent = PercentOf(figures.BytesDone, figures.TotalBytes);
             // The C runtime clock counts milliseconds on this platform.
-            SampleSpeed(Session.BytesDone, static_cast<int32_t>(std::clock()), LastSampleClock,
+            SampleSpeed(figures.BytesDone, static_cast<int32_t>(std::clock()), LastSampleClock,
                         BytesAtLastSample, Speed);
         }
     }
-    if (TrayAdded)
+    if (TrayAdded) {
         AnimateTrayIcon();
-    return 0;
+    }
 }
 
 void UpdateDialog::AnimateTrayIcon() {
-    // The record follows every chunk; the shell hears of it at most every TrayRefreshMs. Each
+    // The record follows every chunk; the shell hears of it at most every kTrayRefreshMs. Each
     // notification-area call is a round trip to the shell's process (about 3 ms under Wine), and
     // with one per kilobyte the window fell so far behind its progress messages that a 64 MiB
     // file took minutes to be reported done. Nobody can see an icon change more often anyway.
     TrayData.hIcon = LoadProgramIcon(NextTrayIcon(TrayAnimationCounter));
     UINT changed = NIF_ICON;
-    std::wstring tip = TrayTipText(FilePercent, Session.FilesToUpdate, Session.Tasks.Count());
-    if (std::wcsncmp(TrayData.szTip, tip.c_str(), MaxTipLength) != 0) {
-        CopyTip(TrayData.szTip, MaxTipLength + 1, tip);
+    std::wstring tip = TrayTipText(FilePercent, Session.Figures.FilesToUpdate,
+                                   static_cast<uint32_t>(Session.TasksListed()));
+    if (std::wcsncmp(TrayData.szTip, tip.c_str(), kMaxTipLength) != 0) {
+        CopyTip(TrayData.szTip, kMaxTipLength + 1, tip);
         changed |= NIF_TIP;
     }
     trayPending_ |= changed;
     const ULONGLONG now = ::GetTickCount64();
-    if (now - lastTrayRefresh_ < TrayRefreshMs)
+    if (now - lastTrayRefresh_ < kTrayRefreshMs) {
         return;
+    }
     lastTrayRefresh_ = now;
     TrayData.uFlags = trayPending_;
     trayPending_ = 0;
@@ -293,12 +298,11 @@ void UpdateDialog::AnimateTrayIcon() {
 }
 
 void UpdateDialog::OnTimer(UINT_PTR id) {
-    if (id == TIMER_REPAINT) {
-        DebugLine(L"asdfasdf");
+    if (id == kRepaintTimer) {
         ::InvalidateRect(GetSafeHwnd(), nullptr, FALSE);
-        RunSchedulingStep();
-    } else if (id == TIMER_SCHEDULE) {
-        RunSchedulingStep();
+        Session.RunSchedulingStep();
+    } else if (id == kScheduleTimer) {
+        Session.RunSchedulingStep();
     }
 }
 
@@ -327,6 +331,9 @@ void UpdateDialog::OnMouseMove(POINT point) {
 
 void UpdateDialog::OnLButtonUp() {
     ReadCursorPos();
-    if (CloseButtonRelease(CursorPos.x, CursorPos.y, CloseState, DragArmed))
+    if (CloseButtonRelease(CursorPos.x, CursorPos.y, CloseState, DragArmed)) {
         EndProcessNow();
+    }
 }
+
+} // namespace ui

@@ -2,8 +2,8 @@
 // The updater's one window: a borderless 500 x 160 dialog painted from skin bitmaps, with a
 // status line, a progress line, a transfer rate, two bars, its own close button and an animated
 // notification-area icon. The update session lives in the window (`Session`): it writes the
-// status line and the plan's counters through the SessionWindow surface, and the window only
-// shows them.
+// status line through the SessionWindow surface and the plan's figures, and the window
+// only shows them.
 
 #include "platform/Dialog.h"
 #include "platform/UniqueHandle.h"
@@ -16,19 +16,14 @@
 #include <cstdint>
 #include <string>
 
+namespace ui {
+
 // The notification-area icon's callback message. Nothing handles it: clicks on the icon get the
 // system's default processing and do nothing.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 102;
 
-class UpdateDialog : public Dialog, public SessionWindow {
+class UpdateDialog : public Dialog, public session::SessionWindow {
 public:
-    static constexpr UINT_PTR TIMER_SCHEDULE = 1000;
-    static constexpr UINT_PTR TIMER_REPAINT = 1001;
-    static constexpr UINT TimerPeriodMs = 100;
-    // A command that no control sends; it connects to the first server like the session does.
-    static constexpr int IDC_CONNECT = 1005;
-    static constexpr int IDC_UNUSED = 1004;
-
     explicit UpdateDialog(std::wstring serverListAddress);
     ~UpdateDialog() override;
 
@@ -40,21 +35,32 @@ public:
     void ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT type) override;
     HWND WindowHandle() const override { return GetSafeHwnd(); }
 
-    // ---- session hooks: the update run itself -------------------------------------------------
     // The first step of the run, at the end of the window's initialisation. Virtual so that a
     // window can be run without a session (the window's own tests do).
     virtual void StartSession(std::wstring serverListAddress);
-    // Queues the manifest download of the current server.
-    void ConnectServer() { Session.ConnectServer(); }
-    // Runs on every tick of both timers: starts the task at the front when allowed.
-    void RunSchedulingStep() { Session.RunSchedulingStep(); }
-    // WM_DOWNLOAD_DONE: low word of wParam the result code, high word the task's kind, lParam
-    // the task.
-    LRESULT OnDownloadDone(WPARAM wParam, LPARAM lParam) {
-        return Session.OnDownloadDone(wParam, lParam);
-    }
 
-    // ---- window state, in the order the window and the session share it -----------------------
+    // The run: servers, downloads and the figures the window shows.
+    session::UpdateSession Session{*this};
+
+protected:
+    static constexpr UINT_PTR kScheduleTimer = 1000;
+    static constexpr UINT_PTR kRepaintTimer = 1001;
+    static constexpr UINT kTimerPeriodMs = 100;
+    // Kept because the system always had them: command ids that no control sends. The first
+    // connects to the current server like the session does, the second does nothing.
+    static constexpr int kConnectCommand = 1005;
+    static constexpr int kUnusedCommand = 1004;
+
+    bool OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDestroy() override;
+
+    // The end of the process on the close button: status 0, at once, nothing torn down.
+    // Virtual only so that a test can watch the close button without losing its own process.
+    virtual void ExitProcessNow();
+
+    // Window state. Protected rather than private so that the window's tests can look at the
+    // tray record and set the speed sample's clock through their subclass.
     HICON Icon = nullptr; // shared icon from the program file: the system owns it
     POINT CursorPos{0, 0};
     bool DragArmed = false;
@@ -69,30 +75,17 @@ public:
     int32_t LastSampleClock = 0;
     uint32_t BytesAtLastSample = 0;
     uint32_t Speed = 0;
-    // The run: servers, entries and tasks, the plan's counters (FilesToUpdate, TotalBytes,
-    // BytesDone) and the recursive Lock that the progress, timer and done handlers hold.
-    UpdateSession Session{*this};
     bool TrayAdded = false;
     NOTIFYICONDATAW TrayData{};
 
-protected:
-    bool OnInitDialog() override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    void OnDestroy() override;
-
+private:
     void OnPaint();
-    LRESULT OnDownloadProgress(WPARAM wParam, LPARAM lParam);
+    void OnDownloadProgress(const net::DownloadProgress& progress);
     void OnTimer(UINT_PTR id);
     bool OnSysCommand(UINT id);
     void OnLButtonDown();
     void OnLButtonUp();
     void OnMouseMove(POINT point);
-
-    // The end of the process on the close button: status 0, at once, nothing torn down.
-    // Virtual only so that a test can watch the close button without losing its own process.
-    virtual void ExitProcessNow();
-
-private:
     void ReadCursorPos();
     void AddTrayIcon();
     void AnimateTrayIcon();
@@ -101,7 +94,9 @@ private:
 
     std::wstring serverListAddress_;
     // Notification-area refreshes are rate-limited (see AnimateTrayIcon).
-    static constexpr ULONGLONG TrayRefreshMs = 50;
+    static constexpr ULONGLONG kTrayRefreshMs = 50;
     ULONGLONG lastTrayRefresh_ = 0;
     UINT trayPending_ = 0;
 };
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace app;
+
 namespace {
 
 // What the application ends up with for an argument text, starting from its default.

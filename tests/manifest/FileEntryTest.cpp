@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace manifest;
+
 namespace {
 
 constexpr uint64_t kLocalTime = 132000000000000000ull; // a day in 2019
@@ -26,9 +28,10 @@ protected:
     }
 
     std::wstring VersionedDllOrPlain(const wchar_t* source) {
-        if (std::wstring(source) != L"plain")
+        if (std::wstring(source) != L"plain") {
             return VersionedDll(source);
-        WriteBytes(folder_ / L"plain.txt", "no version resource here");
+        }
+        WriteFileBytes(folder_ / L"plain.txt", "no version resource here");
         return folder_ / L"plain.txt";
     }
 
@@ -87,40 +90,20 @@ TEST_F(UpdateDecision, WithoutVersionTheLastWriteTimeDecides) {
     EXPECT_FALSE(Decide(L"plain", L"", 0));
 }
 
-TEST_F(UpdateDecision, ProbeReadsTheLocalFile) {
+TEST_F(UpdateDecision, LocalVersionAndTimeAreReadFromTheFile) {
     CopyTo(VersionedDll(L"v1_0_0_10"), local_);
     SetLastWriteTime(local_, MakeFileTime(kLocalTime));
-    FileEntry probe(local_);
-    ASSERT_TRUE(probe.ReadLocalInfo());
-    EXPECT_EQ(probe.FileName, L"local.dll");
-    EXPECT_GT(probe.Length, 0);
-    EXPECT_EQ(probe.VersionInfo.dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(probe.FileVersion, L"1.0.0.10");
-    EXPECT_EQ(probe.ProductVersion, L"65535.0.1.2");
-    EXPECT_EQ(probe.FileTime.dwLowDateTime, MakeFileTime(kLocalTime).dwLowDateTime);
-    EXPECT_EQ(probe.FileTime.dwHighDateTime, MakeFileTime(kLocalTime).dwHighDateTime);
+    EXPECT_EQ(ReadFileVersion(local_), L"1.0.0.10");
+    std::optional<FILETIME> time = ReadLastWriteTime(local_);
+    ASSERT_TRUE(time);
+    EXPECT_EQ(time->dwLowDateTime, MakeFileTime(kLocalTime).dwLowDateTime);
+    EXPECT_EQ(time->dwHighDateTime, MakeFileTime(kLocalTime).dwHighDateTime);
 
-    WriteBytes(folder_ / L"plain.txt", "12345");
-    FileEntry plain(folder_ / L"plain.txt");
-    plain.FileVersion = L"kept";
-    ASSERT_TRUE(plain.ReadLocalInfo());
-    EXPECT_EQ(plain.Length, 5);
-    EXPECT_EQ(plain.FileVersion, L"kept");
-    EXPECT_LT(plain.ReadVersionInfo(plain.TargetPath, plain.VersionInfo), 0);
-    EXPECT_EQ(plain.VersionInfo.dwSignature, 0u);
+    WriteFileBytes(folder_ / L"plain.txt", "12345");
+    EXPECT_FALSE(ReadFileVersion(folder_ / L"plain.txt"));
+    EXPECT_TRUE(ReadLastWriteTime(folder_ / L"plain.txt"));
 
-    EXPECT_FALSE(FileEntry().ReadLocalInfo());
-    EXPECT_FALSE(FileEntry(folder_ / L"missing.dll").ReadLocalInfo());
-}
-
-TEST(FileEntryResult, WindowsErrorsBecomeResultCodes) {
-    EXPECT_EQ(ResultFromWindowsError(ERROR_ACCESS_DENIED), static_cast<HRESULT>(0x80070005));
-    EXPECT_EQ(ResultFromWindowsError(0x12345), static_cast<HRESULT>(0x80072345));
-    EXPECT_EQ(ResultFromWindowsError(0x8007000E), static_cast<HRESULT>(0x8007000E));
-    EXPECT_EQ(ResultFromWindowsError(0), E_FAIL);
-
-    FILETIME untouched = MakeFileTime(7);
-    EXPECT_EQ(FileEntry::ReadLastWriteTime(L"Z:\\no\\such\\file.dll", untouched),
-              HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(untouched.dwLowDateTime, 7u);
+    EXPECT_FALSE(ReadFileVersion(L""));
+    EXPECT_FALSE(ReadFileVersion(folder_ / L"missing.dll"));
+    EXPECT_FALSE(ReadLastWriteTime(L"Z:\\no\\such\\file.dll"));
 }

@@ -1,4 +1,4 @@
-#include "manifest/FileList.h"
+#include "manifest/UpdatePlan.h"
 #include "manifest/ManifestReader.h"
 
 #include "TestFiles.h"
@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <vector>
+
+using namespace manifest;
 
 namespace {
 
@@ -16,21 +17,19 @@ class LoadManifest : public ::testing::Test {
 protected:
     // Loads `document` written as is to a file; the entries are taken off the list.
     bool Load(std::string_view document) {
-        WriteBytes(folder_ / L"manifest.xml", document);
+        WriteFileBytes(folder_ / L"manifest.xml", document);
         return LoadFile(folder_ / L"manifest.xml");
     }
     bool LoadFile(const std::wstring& path) {
-        bool loaded = files_.LoadManifest(path);
-        entries_.clear();
-        while (std::unique_ptr<FileEntry> entry = files_.PopFront())
-            entries_.push_back(std::move(entry));
-        return loaded;
+        std::optional<std::deque<FileEntry>> loaded = manifest::LoadManifest(path, folders_);
+        entries_ = loaded.value_or(std::deque<FileEntry>{});
+        return loaded.has_value();
     }
 
     ComInit com_;
     TempFolder folder_;
-    FileList files_;
-    std::vector<std::unique_ptr<FileEntry>> entries_;
+    const BaseFolders folders_ = ThisMachinesFolders();
+    std::deque<FileEntry> entries_;
 };
 
 } // namespace
@@ -45,15 +44,18 @@ TEST(ManifestValues, DecimalNumbersWrapLikeThirtyTwoBitAtoi) {
     for (const wchar_t* zero : {L"", L"abc", L"+-1", L"- 1",
                                 L"\x3000"
                                 L"1",
-                                L"\xFF11"})
+                                L"\xFF11"}) {
         EXPECT_EQ(ParseDecimal(zero), 0u) << WideToUtf8(zero);
+    }
 }
 
 TEST(ManifestValues, FlagsAreYesInAnyCase) {
-    for (const wchar_t* yes : {L"YES", L"yes", L"Yes"})
+    for (const wchar_t* yes : {L"YES", L"yes", L"Yes"}) {
         EXPECT_TRUE(ParseFlag(yes));
-    for (const wchar_t* no : {L"", L"Y", L"TRUE", L"1", L" YES", L"YESS"})
+    }
+    for (const wchar_t* no : {L"", L"Y", L"TRUE", L"1", L" YES", L"YESS"}) {
         EXPECT_FALSE(ParseFlag(no)) << WideToUtf8(no);
+    }
 }
 
 TEST_F(LoadManifest, ReadsEveryKeyOfAnEntry) {
@@ -72,28 +74,32 @@ TEST_F(LoadManifest, ReadsEveryKeyOfAnEntry) {
   </File>
 </UpdateList>)"));
     ASSERT_EQ(entries_.size(), 2u);
-    const FileEntry& a = *entries_[0];
-    EXPECT_EQ(a.TargetPath, files_.SystemFolder() + L"\\a.dll");
+    const FileEntry& a = entries_[0];
+    EXPECT_EQ(a.TargetPath, folders_.System + L"\\a.dll");
     EXPECT_EQ(a.FileVersion, L"1.0.0.2");
     EXPECT_EQ(a.Length, 40960);
     EXPECT_EQ(a.URL, L"http://h/a.dll");
     EXPECT_TRUE(a.Register);
-    EXPECT_FALSE(a.ZipFile || a.ForceOverwrite || a.Execute || a.NeedsUpdate);
+    EXPECT_FALSE(a.Execute || a.NeedsUpdate);
     EXPECT_EQ(a.FileTime.dwLowDateTime | a.FileTime.dwHighDateTime, 0u);
-    EXPECT_TRUE(a.LocalPath.empty() && a.ExecutePar.empty() && a.ProductVersion.empty() &&
-                a.UserName.empty() && a.Password.empty());
+    EXPECT_TRUE(a.LocalPath.empty() && a.ExecutePar.empty());
 
-    const FileEntry& b = *entries_[1];
+    const FileEntry& b = entries_[1];
     EXPECT_EQ(b.FileName, L"大厅.exe");
-    EXPECT_EQ(b.TargetPath, files_.ProgramFolder() + L"\\skin\\img\\大厅.exe");
-    EXPECT_EQ(b.ProductVersion, L"2.0");
-    EXPECT_TRUE(b.ZipFile && b.ForceOverwrite && b.Execute);
+    EXPECT_EQ(b.TargetPath, folders_.Program + L"\\skin\\img\\大厅.exe");
+    EXPECT_TRUE(b.Execute);
     EXPECT_FALSE(b.Register);
     EXPECT_EQ(b.ExecutePar, L"/s 1");
     EXPECT_EQ(b.FileTime.dwLowDateTime & b.FileTime.dwHighDateTime, 0xFFFFFFFFu);
     EXPECT_LT(b.Length, 0);
     EXPECT_EQ(static_cast<uint32_t>(b.Length), 3000000000u);
-    EXPECT_EQ(b.UserName + b.Password, L"up&w");
+    // Keys read and ignored are still keys; an unknown one is not.
+    FileEntry ignored;
+    for (const wchar_t* key :
+         {L"ProductVersion", L"ZipFile", L"forceoverwrite", L"UserName", L"Password"}) {
+        EXPECT_TRUE(ApplyManifestValue(ignored, key, L"YES")) << WideToUtf8(key);
+    }
+    EXPECT_FALSE(ApplyManifestValue(ignored, L"Unknown", L"x"));
 }
 
 TEST_F(LoadManifest, FileElementsBelowTheRootInDocumentOrder) {
@@ -107,10 +113,10 @@ TEST_F(LoadManifest, FileElementsBelowTheRootInDocumentOrder) {
                      "<File><FileName>first</FileName><FileName>last</FileName>"
                      "<Register>YES</Register><Register>no</Register></File></R>"));
     ASSERT_EQ(entries_.size(), 3u);
-    EXPECT_EQ(entries_[0]->FileName, L"outer");
-    EXPECT_EQ(entries_[1]->FileName, L"inner");
-    EXPECT_EQ(entries_[2]->FileName, L"last");
-    EXPECT_FALSE(entries_[2]->Register);
+    EXPECT_EQ(entries_[0].FileName, L"outer");
+    EXPECT_EQ(entries_[1].FileName, L"inner");
+    EXPECT_EQ(entries_[2].FileName, L"last");
+    EXPECT_FALSE(entries_[2].Register);
 }
 
 TEST_F(LoadManifest, InstallDirAndLocalPathComposeTheTargetPath) {
@@ -124,15 +130,15 @@ TEST_F(LoadManifest, InstallDirAndLocalPathComposeTheTargetPath) {
   <File></File>
 </R>)"));
     ASSERT_EQ(entries_.size(), 7u);
-    const std::wstring& program = files_.ProgramFolder();
-    EXPECT_EQ(entries_[0]->TargetPath, files_.SystemFolder() + L"\\a");
-    EXPECT_EQ(entries_[1]->TargetPath, files_.WindowsFolder() + L"\\x\\b");
-    EXPECT_EQ(entries_[2]->TargetPath, program + L"\\c");
-    EXPECT_EQ(entries_[3]->TargetPath, program + L"\\d");
-    EXPECT_EQ(entries_[4]->TargetPath, program + L"\\\\skin\\\\e");
-    EXPECT_EQ(entries_[5]->TargetPath, program + L"\\..\\up\\");
-    EXPECT_EQ(entries_[6]->TargetPath, program + L"\\");
-    EXPECT_EQ(entries_[6]->InstallDir, L"CURRENTDIR");
+    const std::wstring& program = folders_.Program;
+    EXPECT_EQ(entries_[0].TargetPath, folders_.System + L"\\a");
+    EXPECT_EQ(entries_[1].TargetPath, folders_.Windows + L"\\x\\b");
+    EXPECT_EQ(entries_[2].TargetPath, program + L"\\c");
+    EXPECT_EQ(entries_[3].TargetPath, program + L"\\d");
+    EXPECT_EQ(entries_[4].TargetPath, program + L"\\\\skin\\\\e");
+    EXPECT_EQ(entries_[5].TargetPath, program + L"\\..\\up\\");
+    EXPECT_EQ(entries_[6].TargetPath, program + L"\\");
+    EXPECT_EQ(entries_[6].InstallDir, L"CURRENTDIR");
 }
 
 TEST_F(LoadManifest, DeclaredEncodingIsDecoded) {
@@ -140,7 +146,7 @@ TEST_F(LoadManifest, DeclaredEncodingIsDecoded) {
     ASSERT_TRUE(Load("<?xml version=\"1.0\" encoding=\"GBK\"?>"
                      "<R><File><FileName>\xB4\xF3\xCC\xFC.exe</FileName></File></R>"));
     ASSERT_EQ(entries_.size(), 1u);
-    EXPECT_EQ(entries_[0]->FileName, L"大厅.exe");
+    EXPECT_EQ(entries_[0].FileName, L"大厅.exe");
 }
 
 TEST_F(LoadManifest, BadDocumentsGiveFalseAndAnEmptyList) {
@@ -165,19 +171,16 @@ TEST_F(LoadManifest, BadDocumentsGiveFalseAndAnEmptyList) {
 
     ASSERT_TRUE(Load("<R><Other/></R>"));
     EXPECT_TRUE(entries_.empty());
-    // The lock is left on the failure paths too.
-    EXPECT_FALSE(files_.LoadManifest(folder_ / L"missing.xml"));
-    auto other = std::async(std::launch::async, [&] { return files_.PopFront(); });
-    EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
 }
 
 TEST_F(LoadManifest, LargeManifestsAndLongValuesLoadWhole) {
     std::string longUrl = "http://h/" + std::string(200000, 'u');
     std::string document = "<R><File><URL>" + longUrl + "</URL></File>";
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 10000; ++i) {
         document += "<File><FileName>f" + std::to_string(i) + "</FileName></File>";
+    }
     ASSERT_TRUE(Load(document + "</R>"));
     ASSERT_EQ(entries_.size(), 10001u);
-    EXPECT_EQ(entries_[0]->URL, Utf8ToWide(longUrl));
-    EXPECT_EQ(entries_[10000]->FileName, L"f9999");
+    EXPECT_EQ(entries_[0].URL, Utf8ToWide(longUrl));
+    EXPECT_EQ(entries_[10000].FileName, L"f9999");
 }

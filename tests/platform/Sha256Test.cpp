@@ -1,10 +1,13 @@
 #include "platform/Sha256.h"
 
-#include "manifest/TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -51,8 +54,8 @@ TEST(Sha256, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
 
 TEST(Sha256, FilesAreHashedWholeAcrossReadPieces) {
     TempFolder folder;
-    WriteBytes(folder / L"pattern.bin", Pattern(200000)); // three 64 KiB pieces and a rest
-    WriteBytes(folder / L"empty.bin", "");
+    WriteFileBytes(folder / L"pattern.bin", Pattern(200000)); // three 64 KiB pieces and a rest
+    WriteFileBytes(folder / L"empty.bin", "");
     std::optional<Sha256Digest> digest = Sha256OfFile(folder / L"pattern.bin");
     ASSERT_TRUE(digest);
     EXPECT_EQ(FormatSha256(*digest),

@@ -1,8 +1,8 @@
 // A manifest written by publish-manifest, read back by the updater's own manifest reader: every
-// entry, path, version, time and flag must come back as published, and the updater must judge
-// the published files themselves current.
+// entry, path, version, time and flag the updater reads must come back as published, and the
+// updater must judge the published files themselves current.
 
-#include "manifest/FileList.h"
+#include "manifest/UpdatePlan.h"
 #include "platform/ComPtr.h"
 #include "publish/PathText.h"
 #include "publish/Publisher.h"
@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+using namespace manifest;
 
 namespace fs = std::filesystem;
 using namespace publish;
@@ -42,10 +44,10 @@ void SetLastWriteTime(const fs::path& path, uint64_t time) {
 }
 
 struct Expected {
-    std::wstring FileName, LocalPath, FileVersion, ProductVersion;
+    std::wstring FileName, LocalPath, FileVersion;
     fs::path Source;
     std::wstring InstallDir = L"CURRENTDIR";
-    bool Register = false, ZipFile = false, ForceOverwrite = false, Execute = false;
+    bool Register = false, Execute = false;
     std::wstring ExecutePar, URL;
 };
 
@@ -78,24 +80,29 @@ protected:
                          {false, "*.ini:ZipFile=YES"}};
         FailOnError sink;
         ASSERT_TRUE(Publish(request, sink));
-        ASSERT_TRUE(list_.LoadManifest(request.ManifestPath.wstring()));
+        std::optional<std::deque<FileEntry>> loaded =
+            LoadManifest(request.ManifestPath.wstring(), folders_);
+        ASSERT_TRUE(loaded);
+        list_ = std::move(*loaded);
     }
 
     fs::path Path(const std::string& relative) const { return release_ / PathFromUtf8(relative); }
     fs::path Add(const std::string& relative, const fs::path& copyOf) {
         const fs::path path = Path(relative);
         fs::create_directories(path.parent_path());
-        if (copyOf.empty())
+        if (copyOf.empty()) {
             WriteAll(path, relative);
-        else
+        } else {
             fs::copy_file(copyOf, path);
+        }
         return path;
     }
 
     ComInit com_;
     TemporaryFolder folder_;
     fs::path release_;
-    FileList list_;
+    const BaseFolders folders_ = ThisMachinesFolders();
+    std::deque<FileEntry> list_;
 };
 
 } // namespace
@@ -107,8 +114,7 @@ TEST_F(ManifestRoundTrip, EveryFieldComesBackAsPublished) {
     expected[0].URL = base + L"big.bin";
     expected[1].FileName = L"setup.exe";
     expected[1].FileVersion = L"65535.0.10.9";
-    expected[1].ProductVersion = L"2.0.0.65535";
-    expected[1].ForceOverwrite = expected[1].Execute = true;
+    expected[1].Execute = true;
     expected[1].ExecutePar = L"/S /lang=\"zh & en\" <x>";
     expected[1].URL = base + L"setup.exe";
     expected[2].FileName = L"b & c.bmp";
@@ -117,60 +123,54 @@ TEST_F(ManifestRoundTrip, EveryFieldComesBackAsPublished) {
     expected[3].FileName = L"version64.dll";
     expected[3].LocalPath = L"sys";
     expected[3].FileVersion = L"1.2.3.4";
-    expected[3].ProductVersion = L"5.6.7.8";
     expected[3].InstallDir = L"SYSTEMDIR";
     expected[3].Register = true;
     expected[3].URL = base + L"sys/version64.dll";
     expected[4].FileName = L"a.ini";
     expected[4].LocalPath = L"win";
     expected[4].InstallDir = L"WINDOWSDIR";
-    expected[4].ZipFile = true;
     expected[4].URL = base + L"win/a.ini";
     expected[5].FileName = L"\u4E2D\u6587  \u540D.txt";
     expected[5].URL = base + L"%E4%B8%AD%E6%96%87%20%20%E5%90%8D.txt";
 
-    for (const Expected& e : expected) {
-        std::unique_ptr<FileEntry> entry = list_.PopFront();
-        ASSERT_TRUE(entry) << "missing entry for " << fs::path(e.FileName).string();
+    ASSERT_EQ(list_.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Expected& e = expected[i];
+        const FileEntry* entry = &list_[i];
         SCOPED_TRACE(fs::path(e.FileName).string());
         const fs::path source = release_ / e.LocalPath / e.FileName;
         EXPECT_EQ(entry->FileName, e.FileName);
         EXPECT_EQ(entry->LocalPath, e.LocalPath);
         EXPECT_EQ(entry->FileVersion, e.FileVersion);
-        EXPECT_EQ(entry->ProductVersion, e.ProductVersion);
         EXPECT_EQ(static_cast<uint32_t>(entry->Length), fs::file_size(source));
         const uint64_t time =
             (uint64_t{entry->FileTime.dwHighDateTime} << 32) | entry->FileTime.dwLowDateTime;
         EXPECT_EQ(time, LastWriteTime(source));
         EXPECT_EQ(entry->InstallDir, e.InstallDir);
         EXPECT_EQ(entry->Register, e.Register);
-        EXPECT_EQ(entry->ZipFile, e.ZipFile);
-        EXPECT_EQ(entry->ForceOverwrite, e.ForceOverwrite);
         EXPECT_EQ(entry->Execute, e.Execute);
         EXPECT_EQ(entry->ExecutePar, e.ExecutePar);
         EXPECT_EQ(entry->URL, e.URL);
-        const std::wstring& folder = e.InstallDir == L"SYSTEMDIR"    ? list_.SystemFolder()
-                                     : e.InstallDir == L"WINDOWSDIR" ? list_.WindowsFolder()
-                                                                     : list_.ProgramFolder();
+        const std::wstring& folder = e.InstallDir == L"SYSTEMDIR"    ? folders_.System
+                                     : e.InstallDir == L"WINDOWSDIR" ? folders_.Windows
+                                                                     : folders_.Program;
         EXPECT_EQ(entry->TargetPath,
                   folder + L"\\" + (e.LocalPath.empty() ? L"" : e.LocalPath + L"\\") + e.FileName);
     }
-    EXPECT_FALSE(list_.PopFront());
 }
 
 // The published files themselves, and copies written later (as a download writes them), are
 // current; an unversioned local copy one tick older than the published file is not.
 TEST_F(ManifestRoundTrip, TheUpdaterJudgesThePublishedFilesCurrent) {
-    std::vector<std::unique_ptr<FileEntry>> entries;
-    while (auto entry = list_.PopFront())
-        entries.push_back(std::move(entry));
-    ASSERT_EQ(entries.size(), 6u);
-    for (auto& entry : entries) {
+    ASSERT_EQ(list_.size(), 6u);
+    for (FileEntry& file : list_) {
+        FileEntry* entry = &file;
         const fs::path source = release_ / entry->LocalPath / entry->FileName;
         entry->TargetPath = source.wstring();
         EXPECT_FALSE(entry->CheckNeedsUpdate()) << source.string();
-        if (fs::file_size(source) > 1000000)
+        if (fs::file_size(source) > 1000000) {
             continue; // the sparse file: not worth copying
+        }
 
         const fs::path downloaded = folder_.Path() / "downloaded.bin";
         fs::remove(downloaded); // mingw's copy_file does not overwrite

@@ -1,6 +1,6 @@
 // The real Refreshor.exe against a real HTTP server, watched from outside: its status lines,
 // its message boxes, the requests the server saw, the files on disk and the programs it started.
-#include "TestFolder.h"
+#include "SessionFiles.h"
 #include "UpdaterProcess.h"
 
 #include "platform/UniqueHandle.h"
@@ -44,9 +44,9 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
-        WriteFileBytes(install.Path(L"Refreshor.exe"), ReadFileBytes(REFRESHOR_EXE));
-        WriteFileBytes(install.Path(L"Halvenport.exe"),
-                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")));
+        WriteFileBytes(install / L"Refreshor.exe", ReadFileBytes(REFRESHOR_EXE).value_or(""));
+        WriteFileBytes(install / L"Halvenport.exe",
+                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
         // No server list unless a test publishes one.
         server.Serve("/list.txt", Response::Error(404));
         temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
@@ -54,21 +54,23 @@ protected:
 
     void Publish(const std::vector<PublishedFile>& files) {
         server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, files)));
-        for (const PublishedFile& file : files)
+        for (const PublishedFile& file : files) {
             server.Serve("/files/" + file.Name, Response::Text(file.Content));
+        }
     }
 
     // Runs the updater to its end; false when it had to be killed.
     bool RunUpdater(std::chrono::milliseconds timeout = 60s) {
         std::wstring arguments = server.UrlW("/list.txt") + L" auto";
-        EXPECT_TRUE(updater.Start(install.Path(L"Refreshor.exe"), arguments, install.Path(L"")));
+        EXPECT_TRUE(updater.Start(install / L"Refreshor.exe", arguments, install.Path()));
         return updater.WaitForExit(timeout);
     }
 
     std::vector<std::string> RequestedPaths() const {
         std::vector<std::string> paths;
-        for (const auto& request : server.Requests())
+        for (const auto& request : server.Requests()) {
             paths.push_back(request.Path());
+        }
         return paths;
     }
 
@@ -79,22 +81,23 @@ protected:
 
     // How often the game hall was started.
     size_t GameHallStarts() const {
-        std::string log = ReadFileBytes(install.Path(L"started.log"));
+        std::string log = ReadFileBytes(install / L"started.log").value_or("");
         size_t count = 0;
         for (size_t at = log.find("Halvenport.exe"); at != std::string::npos;
-             at = log.find("Halvenport.exe", at + 1))
+             at = log.find("Halvenport.exe", at + 1)) {
             ++count;
+        }
         return count;
     }
 
     // Game hall starts are not waited for by the updater; give one a moment to show.
     size_t GameHallStartsSettled() {
-        WaitForFileContaining(install.Path(L"started.log"), "Halvenport.exe");
+        WaitForFileContaining(install / L"started.log", "Halvenport.exe");
         return GameHallStarts();
     }
 
     TestHttpServer server;
-    TestFolder install;
+    TempFolder install;
     UpdaterProcess updater;
     size_t temporaryBefore = 0;
 };
@@ -102,7 +105,7 @@ protected:
 } // namespace
 
 TEST_F(EndToEnd, AnInstallationThatIsCurrentOnlyStartsTheGameHall) {
-    WriteFileBytes(install.Path(L"a.dat"), "current");
+    WriteFileBytes(install / L"a.dat", "current");
     // No version and a time before any real file's: the local copy is current.
     server.Serve("/UpDataGame.xml",
                  Response::Text("<List><File><FileName>a.dat</FileName><FileDateLow>1</FileDateLow>"
@@ -125,29 +128,30 @@ TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
              // In a folder the installation does not have yet.
              {"three.dat", testsupport::PatternBody(10000),
               "    <LocalPath>new\\folder</LocalPath>\n"}});
-    WriteFileBytes(install.Path(L"two.dat"), "old");
+    WriteFileBytes(install / L"two.dat", "old");
     ASSERT_TRUE(RunUpdater());
 
     EXPECT_TRUE(StatusSeen(L"需更新文件总数: 3, 文件总长度: 13 KB"));
     EXPECT_TRUE(StatusSeen(L"下载文件成功 [two.dat]"));
     EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
     EXPECT_TRUE(updater.Boxes().empty());
-    EXPECT_EQ(ReadFileBytes(install.Path(L"one.dat")), testsupport::PatternBody(1500));
-    EXPECT_EQ(ReadFileBytes(install.Path(L"two.dat")), testsupport::PatternBody(2600));
-    EXPECT_EQ(ReadFileBytes(install.Path(L"new\\folder\\three.dat")),
-              testsupport::PatternBody(10000));
+    EXPECT_EQ(ReadFileBytes(install / L"one.dat"), testsupport::PatternBody(1500));
+    EXPECT_EQ(ReadFileBytes(install / L"two.dat"), testsupport::PatternBody(2600));
+    EXPECT_EQ(ReadFileBytes(install / L"new\\folder\\three.dat"), testsupport::PatternBody(10000));
 
     auto requests = server.Requests();
     std::vector<std::string> files;
     for (const auto& request : requests) {
-        if (request.Path().rfind("/files/", 0) == 0)
+        if (request.Path().rfind("/files/", 0) == 0) {
             files.push_back(request.Path());
+        }
     }
     EXPECT_EQ(files,
               (std::vector<std::string>{"/files/one.dat", "/files/two.dat", "/files/three.dat"}));
-    for (size_t i = 1; i < requests.size(); ++i)
+    for (size_t i = 1; i < requests.size(); ++i) {
         EXPECT_GE(requests[i].Started, requests[i - 1].Ended)
             << "requests " << i - 1 << " and " << i << " overlapped";
+    }
     EXPECT_EQ(GameHallStartsSettled(), 1u);
 }
 
@@ -186,7 +190,7 @@ TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {
     EXPECT_TRUE(StatusSeen(L"正在连接：备用服务器"));
     EXPECT_TRUE(StatusSeen(L"获取更新文件列表成功：备用服务器"));
     EXPECT_TRUE(updater.Boxes().empty());
-    EXPECT_EQ(ReadFileBytes(install.Path(L"a.dat")), "fresh");
+    EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "fresh");
     EXPECT_EQ(GameHallStartsSettled(), 1u);
 }
 
@@ -202,7 +206,7 @@ TEST_F(EndToEnd, AFailedFileEndsTheRunWithoutTheGameHall) {
     EXPECT_FALSE(StatusSeen(L"更新完毕"));
     auto paths = RequestedPaths();
     EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/c.dat"), 0);
-    EXPECT_EQ(ReadFileBytes(install.Path(L"a.dat")), "aaa");
+    EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "aaa");
     ::Sleep(500);
     EXPECT_EQ(GameHallStarts(), 0u);
 }
@@ -219,17 +223,17 @@ TEST_F(EndToEnd, AFailedLastFileIsNoFinishedUpdate) {
 
 TEST_F(EndToEnd, AFileInUseIsReportedAndTheOthersAreStillInstalled) {
     Publish({{"busy.dat", "new busy"}, {"free.dat", "new free"}});
-    WriteFileBytes(install.Path(L"busy.dat"), "old busy");
-    UniqueFile holder(::CreateFileW(install.Path(L"busy.dat").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    WriteFileBytes(install / L"busy.dat", "old busy");
+    UniqueFile holder(::CreateFileW((install / L"busy.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     ASSERT_TRUE(RunUpdater());
     holder.reset();
 
     EXPECT_TRUE(StatusSeen(L"删除文件失败 [busy.dat]"));
-    EXPECT_EQ(ReadFileBytes(install.Path(L"busy.dat")), "old busy");
-    EXPECT_EQ(ReadFileBytes(install.Path(L"busy.dat.update")), "new busy");
-    EXPECT_EQ(ReadFileBytes(install.Path(L"free.dat")), "new free");
+    EXPECT_EQ(ReadFileBytes(install / L"busy.dat"), "old busy");
+    EXPECT_EQ(ReadFileBytes(install / L"busy.dat.update"), "new busy");
+    EXPECT_EQ(ReadFileBytes(install / L"free.dat"), "new free");
     EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
     EXPECT_EQ(GameHallStartsSettled(), 1u);
 }
@@ -241,7 +245,7 @@ TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
     slow.PaceDelay = 20ms;
     server.Serve("/files/slow.dat", slow);
     std::wstring arguments = server.UrlW("/list.txt") + L" auto";
-    ASSERT_TRUE(updater.Start(install.Path(L"Refreshor.exe"), arguments, install.Path(L"")));
+    ASSERT_TRUE(updater.Start(install / L"Refreshor.exe", arguments, install.Path()));
     ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
     ::Sleep(300);
     HWND window = updater.MainWindow();
@@ -249,8 +253,8 @@ TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
     ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(updater.WaitForExit(30s));
 
-    EXPECT_FALSE(PathExists(install.Path(L"slow.dat")));
-    EXPECT_FALSE(PathExists(install.Path(L"after.dat")));
+    EXPECT_FALSE(PathExists(install / L"slow.dat"));
+    EXPECT_FALSE(PathExists(install / L"after.dat"));
     auto paths = RequestedPaths();
     EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/after.dat"), 0);
     EXPECT_FALSE(StatusSeen(L"更新完毕"));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class RecordingWindow : public SessionWindow {
+class RecordingWindow : public session::SessionWindow {
 public:
     RecordingWindow() {
         handle_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace session;
+
 namespace {
 
 // GBK bytes of a UTF-16 text, as a publisher's server list holds them.

@@ -1,33 +1,35 @@
 #include "session/UpdateSession.h"
 
 #include "RecordingWindow.h"
-#include "TestFolder.h"
-
-#include "net/InetFile.h"
+#include "SessionFiles.h"
 
 #include <gtest/gtest.h>
+
+using namespace session;
+using namespace manifest;
+using namespace net;
 
 TEST(UpdateSession, StartsNothingBeforeTheRunHasBegun) {
     // A window may be shown (and its timers tick) without a session; queued work stays put.
     RecordingWindow window;
     UpdateSession session(window);
-    auto* task = new CInetFile;
-    task->URL = L"http://127.0.0.1:9/never.dat";
-    session.Tasks.PushBack(task);
+    FileEntry file(L"C:\\never\\a.dat");
+    file.FileName = L"a.dat";
+    file.URL = L"http://127.0.0.1:9/never.dat";
+    session.QueueFile(file);
     session.RunSchedulingStep();
-    EXPECT_EQ(task->RunCount, 0);
-    EXPECT_EQ(session.ActiveCount, 0);
+    // Starting an update file would have announced it on the status line.
+    EXPECT_TRUE(window.Status.empty());
+    EXPECT_EQ(session.TasksListed(), 1u);
 }
 
 TEST(UpdateSession, IgnoresTheDoneMessageOfATaskItDoesNotHold) {
     RecordingWindow window;
     UpdateSession session(window);
-    CInetFile stranger;
-    stranger.Kind = KindUpdateFile;
-    session.OnDownloadDone(MakeDownloadWParam(KindUpdateFile, DownloadOk),
-                           reinterpret_cast<LPARAM>(&stranger));
+    HttpDownload stranger(L"http://127.0.0.1:9/a", L"", nullptr,
+                          static_cast<uint16_t>(TaskKind::UpdateFile));
+    session.OnDownloadDone({static_cast<uint16_t>(TaskKind::UpdateFile), DownloadOk, &stranger});
     EXPECT_TRUE(window.Status.empty());
-    EXPECT_EQ(session.ActiveCount, 0);
     EXPECT_FALSE(session.RunEnded());
 }
 
@@ -38,8 +40,7 @@ TEST(UpdateSession, TemporaryFilesOfUnfinishedDownloadsGoWithTheSession) {
         UpdateSession session(window);
         session.StartSession(L"http://127.0.0.1:9/UpdataDll.xml");
         EXPECT_EQ(window.Status.back(), L"正在连接获取服务器列表");
-        ASSERT_EQ(session.Tasks.Count(), 1u);
-        EXPECT_EQ(session.Tasks.Front()->Kind, KindServerList);
+        EXPECT_EQ(session.TasksListed(), 1u);
         EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), before + 1);
     }
     EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), before);

@@ -17,10 +17,12 @@ UpdaterProcess::~UpdaterProcess() {
         debugger_.join();
     }
     stop_ = true;
-    if (watcher_.joinable())
+    if (watcher_.joinable()) {
         watcher_.join();
-    if (started_)
+    }
+    if (started_) {
         ::CloseHandle(started_);
+    }
 }
 
 bool UpdaterProcess::Start(const std::wstring& program, const std::wstring& arguments,
@@ -31,8 +33,9 @@ bool UpdaterProcess::Start(const std::wstring& program, const std::wstring& argu
     // A debugger must wait for its debuggee's events on the thread that started it.
     debugger_ = std::thread(&UpdaterProcess::DebugLoop, this, commandLine, folder);
     ::WaitForSingleObject(started_, 30000);
-    if (startFailed_ || processId_ == 0)
+    if (startFailed_ || processId_ == 0) {
         return false;
+    }
     watcher_ = std::thread(&UpdaterProcess::WatchBoxes, this);
     return true;
 }
@@ -54,8 +57,9 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring folder) {
     while (!exited_) {
         DEBUG_EVENT event{};
         if (!::WaitForDebugEvent(&event, 100)) {
-            if (stop_)
+            if (stop_) {
                 break;
+            }
             continue;
         }
         DWORD continueStatus = DBG_CONTINUE;
@@ -69,29 +73,34 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring folder) {
                                 &read);
             bytes.resize(read);
             std::wstring text;
-            if (out.fUnicode)
+            if (out.fUnicode) {
                 text.assign(reinterpret_cast<const wchar_t*>(bytes.data()), read / unit);
-            else // Wine hands the text over converted to the ANSI code page.
+            } else { // Wine hands the text over converted to the ANSI code page.
                 text = MultiByteToWide(bytes, CP_ACP);
-            while (!text.empty() && (text.back() == L'\0' || text.back() == L'\n'))
+            }
+            while (!text.empty() && (text.back() == L'\0' || text.back() == L'\n')) {
                 text.pop_back();
-            if (text != L"OnPaint" && text != L"asdfasdf") {
+            }
+            {
                 std::lock_guard<std::mutex> hold(mutex_);
                 status_.push_back(text);
             }
             break;
         }
         case EXCEPTION_DEBUG_EVENT:
-            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
                 continueStatus = DBG_EXCEPTION_NOT_HANDLED;
+            }
             break;
         case CREATE_PROCESS_DEBUG_EVENT:
-            if (event.u.CreateProcessInfo.hFile)
+            if (event.u.CreateProcessInfo.hFile) {
                 ::CloseHandle(event.u.CreateProcessInfo.hFile);
+            }
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (event.u.LoadDll.hFile)
+            if (event.u.LoadDll.hFile) {
                 ::CloseHandle(event.u.LoadDll.hFile);
+            }
             break;
         case EXIT_PROCESS_DEBUG_EVENT:
             exitCode_ = event.u.ExitProcess.dwExitCode;
@@ -120,13 +129,15 @@ BOOL CALLBACK CollectWindows(HWND window, LPARAM parameter) {
     wchar_t className[64] = {};
     ::GetClassNameW(window, className, 64);
     if (owner != search->ProcessId || std::wstring(className) != L"#32770" ||
-        !::IsWindowVisible(window))
+        !::IsWindowVisible(window)) {
         return TRUE;
+    }
     // A message box has its text in a static control with id 0xFFFF; the main window has none.
-    if (::GetDlgItem(window, 0xFFFF))
+    if (::GetDlgItem(window, 0xFFFF)) {
         search->Boxes.push_back(window);
-    else
+    } else {
         search->Main = window;
+    }
     return TRUE;
 }
 
@@ -144,15 +155,17 @@ void UpdaterProcess::WatchBoxes() {
         BoxSearch search{processId_, {}, nullptr};
         ::EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
         for (HWND box : search.Boxes) {
-            if (!seen.insert(box).second)
+            if (!seen.insert(box).second) {
                 continue;
+            }
             MessageBoxRecord record{WindowText(box), WindowText(::GetDlgItem(box, 0xFFFF))};
             {
                 std::lock_guard<std::mutex> hold(mutex_);
                 boxes_.push_back(record);
             }
-            if (closeBoxes_)
+            if (closeBoxes_) {
                 ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
         }
         ::Sleep(30);
     }
@@ -160,10 +173,12 @@ void UpdaterProcess::WatchBoxes() {
 
 bool UpdaterProcess::WaitForExit(std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!exited_ && std::chrono::steady_clock::now() < deadline)
+    while (!exited_ && std::chrono::steady_clock::now() < deadline) {
         ::Sleep(20);
-    if (exited_)
+    }
+    if (exited_) {
         return true;
+    }
     HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, processId_);
     if (process) {
         ::TerminateProcess(process, 1);
@@ -176,11 +191,13 @@ bool UpdaterProcess::WaitForStatus(const std::wstring& line, std::chrono::millis
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         for (const std::wstring& seen : StatusLines()) {
-            if (seen == line)
+            if (seen == line) {
                 return true;
+            }
         }
-        if (exited_ || std::chrono::steady_clock::now() >= deadline)
+        if (exited_ || std::chrono::steady_clock::now() >= deadline) {
             return false;
+        }
         ::Sleep(20);
     }
 }

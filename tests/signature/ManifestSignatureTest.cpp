@@ -1,7 +1,7 @@
 #include "manifest/ManifestSignature.h"
 
 #include "ManifestKeys.h"
-#include "manifest/TestFiles.h"
+#include "support/TestFiles.h"
 #include "support/SigningVectors.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,9 @@
 #include <vector>
 
 using namespace signing_vectors;
+
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -66,15 +69,15 @@ TEST(ManifestSignature, ChecksTheDownloadedFiles) {
     TempFolder folder;
     const std::wstring manifest = folder / L"UpDataGame.xml";
     const std::wstring signature = folder / L"UpDataGame.xml.sig";
-    WriteBytes(manifest, kManifest);
+    WriteFileBytes(manifest, kManifest);
     EXPECT_EQ(CheckManifestSignatureFiles(manifest, signature, kDemoOnly).Verdict,
               ManifestVerdict::SignatureMissing);
-    WriteBytes(signature, kDemoLine);
+    WriteFileBytes(signature, kDemoLine);
     EXPECT_EQ(CheckManifestSignatureFiles(manifest, signature, kDemoOnly).Verdict,
               ManifestVerdict::Verified);
     EXPECT_EQ(CheckManifestSignatureFiles(folder / L"missing.xml", signature, kDemoOnly).Verdict,
               ManifestVerdict::Unreadable);
-    WriteBytes(signature, kDemoLine + std::string(1 << 20, '#'));
+    WriteFileBytes(signature, kDemoLine + std::string(1 << 20, '#'));
     EXPECT_EQ(CheckManifestSignatureFiles(manifest, signature, kDemoOnly).Verdict,
               ManifestVerdict::SignatureOversized);
 }

@@ -20,15 +20,17 @@ MessageRecorder::MessageRecorder() {
 }
 
 MessageRecorder::~MessageRecorder() {
-    if (window_ != nullptr)
+    if (window_ != nullptr) {
         ::DestroyWindow(window_);
+    }
 }
 
 LRESULT CALLBACK MessageRecorder::WindowProcedure(HWND window, UINT message, WPARAM wParam,
                                                   LPARAM lParam) {
     auto* self = reinterpret_cast<MessageRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message >= WM_USER)
+    if (self != nullptr && message >= WM_USER) {
         self->messages_.push_back({message, wParam, lParam});
+    }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -44,12 +46,14 @@ bool MessageRecorder::WaitFor(UINT message, size_t count, std::chrono::milliseco
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         PumpPending();
-        if (Count(message) >= count)
+        if (Count(message) >= count) {
             return true;
+        }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0) {
             return false;
+        }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()),
                                     QS_ALLINPUT);
     }

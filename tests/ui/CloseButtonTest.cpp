@@ -3,13 +3,15 @@
 
 #include <gtest/gtest.h>
 
+using namespace ui;
+
 TEST(CloseButton, HitAreaIncludesLeftAndTopEdgesOnly) {
-    EXPECT_TRUE(skin::CloseButtonArea.Contains(466, 5));
-    EXPECT_TRUE(skin::CloseButtonArea.Contains(491, 23));
-    EXPECT_FALSE(skin::CloseButtonArea.Contains(465, 10));
-    EXPECT_FALSE(skin::CloseButtonArea.Contains(492, 10));
-    EXPECT_FALSE(skin::CloseButtonArea.Contains(480, 4));
-    EXPECT_FALSE(skin::CloseButtonArea.Contains(480, 24));
+    EXPECT_TRUE(skin::kCloseButtonArea.Contains(466, 5));
+    EXPECT_TRUE(skin::kCloseButtonArea.Contains(491, 23));
+    EXPECT_FALSE(skin::kCloseButtonArea.Contains(465, 10));
+    EXPECT_FALSE(skin::kCloseButtonArea.Contains(492, 10));
+    EXPECT_FALSE(skin::kCloseButtonArea.Contains(480, 4));
+    EXPECT_FALSE(skin::kCloseButtonArea.Contains(480, 24));
 }
 
 TEST(CloseButton, PressShowsPressedUntilTheFirstMove) {

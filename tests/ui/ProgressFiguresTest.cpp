@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+using namespace ui;
+
 TEST(ProgressFigures, PercentStaysInRangeForFilesBeyondThe32BitProductLimit) {
     EXPECT_EQ(PercentOf(0, 1000), 0);
     EXPECT_EQ(PercentOf(450, 1000), 45);
@@ -88,7 +90,7 @@ TEST(ProgressFigures, TrayTipShowsProgressWithinTheShellLimit) {
     EXPECT_EQ(TrayTipText(0, 0, 1), L"正在自动更新");
     EXPECT_EQ(TrayTipText(45, 10, 8), L"正在自动更新 (3/10) 45%");
     std::wstring longest = TrayTipText(INT32_MAX, INT32_MAX, 0);
-    EXPECT_LE(longest.size(), MaxTipLength);
+    EXPECT_LE(longest.size(), kMaxTipLength);
 
     std::wstring sixtyFour(64, L'x');
     EXPECT_EQ(TruncateTip(sixtyFour).size(), 63u);

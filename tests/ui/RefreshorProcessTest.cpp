@@ -6,6 +6,11 @@
 
 #include <string>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 
 // Refreshor.exe itself, started as callers start it.
@@ -25,8 +30,9 @@ public:
         }
     }
     ~RefreshorProcess() {
-        if (process_ && Running())
+        if (process_ && Running()) {
             ::TerminateProcess(process_.get(), 99);
+        }
     }
 
     bool Started() const { return static_cast<bool>(process_); }
@@ -63,8 +69,9 @@ public:
                     return TRUE;
                 },
                 reinterpret_cast<LPARAM>(&search));
-            if (search.found == nullptr)
+            if (search.found == nullptr) {
                 ::Sleep(50);
+            }
         }
         return search.found;
     }

@@ -33,8 +33,9 @@ PixelImage CopyOut(const DibSection& dib, int width, int height) {
     image.Width = width;
     image.Height = height;
     image.Pixels.assign(dib.Bits, dib.Bits + static_cast<size_t>(width) * height);
-    for (uint32_t& p : image.Pixels)
+    for (uint32_t& p : image.Pixels) {
         p &= 0x00FFFFFF;
+    }
     return image;
 }
 
@@ -42,8 +43,9 @@ PixelImage CopyOut(const DibSection& dib, int width, int height) {
 
 PixelImage CaptureScreen(int left, int top, int width, int height) {
     HDC screen = ::GetDC(nullptr);
-    if (screen == nullptr)
+    if (screen == nullptr) {
         return {};
+    }
     PixelImage image;
     {
         UniqueMemoryDC memory(::CreateCompatibleDC(screen));
@@ -64,8 +66,9 @@ PixelImage BitmapResource(int id) {
     UniqueBitmap source(static_cast<HBITMAP>(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0)));
     BITMAP info{};
-    if (!source || ::GetObjectW(source.get(), sizeof(info), &info) == 0)
+    if (!source || ::GetObjectW(source.get(), sizeof(info), &info) == 0) {
         return {};
+    }
     HDC screen = ::GetDC(nullptr);
     PixelImage image;
     {
@@ -91,15 +94,17 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
         std::array<uint32_t, 256> t{};
         for (uint32_t n = 0; n < 256; ++n) {
             uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
+            for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
             t[n] = c;
         }
         return t;
     }();
     crc = ~crc;
-    for (size_t i = 0; i < size; ++i)
+    for (size_t i = 0; i < size; ++i) {
         crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    }
     return ~crc;
 }
 
@@ -121,8 +126,9 @@ void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uin
 } // namespace
 
 bool SavePng(const PixelImage& image, const std::wstring& path) {
-    if (image.Empty())
+    if (image.Empty()) {
         return false;
+    }
     std::vector<uint8_t> raw;
     raw.reserve(static_cast<size_t>(image.Height) * (image.Width * 3 + 1));
     for (int y = 0; y < image.Height; ++y) {
@@ -165,8 +171,9 @@ bool SavePng(const PixelImage& image, const std::wstring& path) {
     PutChunk(png, "IEND", {});
 
     FILE* file = _wfopen(path.c_str(), L"wb");
-    if (file == nullptr)
+    if (file == nullptr) {
         return false;
+    }
     bool ok = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && ok;
 }

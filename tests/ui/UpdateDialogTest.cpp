@@ -1,7 +1,6 @@
 #include "WindowHarness.h"
 
 #include "net/DownloadMessages.h"
-#include "net/InetFile.h"
 #include "ui/ResourceIds.h"
 #include "ui/SkinLayout.h"
 
@@ -13,9 +12,25 @@
 #include <memory>
 #include <string>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 
 constexpr wchar_t Address[] = L"http://127.0.0.1:18080/UpdataDll.xml";
+
+// Client points (the window sits at the screen's origin, so they are screen points as well): on
+// the close button, in the title band away from it, below the band, and anywhere else.
+constexpr POINT kOnClose{480, 10};
+constexpr POINT kInBand{100, 10};
+constexpr POINT kBelowBand{100, 60};
+constexpr POINT kElsewhere{300, 100};
+static_assert(skin::kCloseButtonArea.Contains(kOnClose.x, kOnClose.y));
+static_assert(skin::kDragStrip.Contains(kInBand.x, kInBand.y) &&
+              !skin::kCloseButtonArea.Contains(kInBand.x, kInBand.y));
+static_assert(!skin::kDragStrip.Contains(kBelowBand.x, kBelowBand.y));
 
 class UpdateDialogTest : public ::testing::Test {
 protected:
@@ -35,57 +50,79 @@ protected:
     // logo column, the footer) against the background bitmap; empty when they all match.
     std::wstring SkinMismatch(const PixelImage& shot) const {
         auto check = [&](int left, int top, int right, int bottom) -> std::wstring {
-            for (int y = top; y < bottom; ++y)
-                for (int x = left; x < right; ++x)
-                    if (shot.At(x, y) != background_.At(x, y))
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    if (shot.At(x, y) != background_.At(x, y)) {
                         return L"skin differs at (" + std::to_wstring(x) + L", " +
                                std::to_wstring(y) + L")";
+                    }
+                }
+            }
             return {};
         };
         std::wstring m = check(0, 0, 470, 28);
-        if (m.empty())
+        if (m.empty()) {
             m = check(0, 28, 148, 160);
-        if (m.empty())
+        }
+        if (m.empty()) {
             m = check(0, 132, 500, 160);
+        }
         return m;
     }
 
     // The bar at `top` shows exactly `width` columns of the fill, the empty trough after them,
     // and leaves the rows above and below alone.
     bool BarShows(const PixelImage& shot, int top, int width) const {
-        for (int y = top - 1; y <= top + skin::BarHeight; ++y)
-            for (int x = skin::BarX - 1; x <= skin::BarX + skin::BarFullWidth; ++x) {
-                bool filled = y >= top && y < top + skin::BarHeight && x >= skin::BarX &&
-                              x < skin::BarX + width;
-                uint32_t want = filled ? bar_.At(x - skin::BarX, y - top) : background_.At(x, y);
-                if (shot.At(x, y) != want)
+        for (int y = top - 1; y <= top + skin::kBarHeight; ++y) {
+            for (int x = skin::kBarX - 1; x <= skin::kBarX + skin::kBarFullWidth; ++x) {
+                bool filled = y >= top && y < top + skin::kBarHeight && x >= skin::kBarX &&
+                              x < skin::kBarX + width;
+                uint32_t want = filled ? bar_.At(x - skin::kBarX, y - top) : background_.At(x, y);
+                if (shot.At(x, y) != want) {
                     return false;
+                }
             }
+        }
         return true;
     }
 
     bool CloseShows(const PixelImage& shot, int frame) const {
-        for (int y = 0; y < skin::CloseFrameHeight; ++y)
-            for (int x = 0; x < skin::CloseFrameWidth; ++x)
-                if (shot.At(skin::CloseFrameX + x, y) !=
-                    close_.At(frame * skin::CloseFrameWidth + x, y))
+        for (int y = 0; y < skin::kCloseFrameHeight; ++y) {
+            for (int x = 0; x < skin::kCloseFrameWidth; ++x) {
+                if (shot.At(skin::kCloseFrameX + x, y) !=
+                    close_.At(frame * skin::kCloseFrameWidth + x, y)) {
                     return false;
+                }
+            }
+        }
         return true;
     }
 
     // Nothing right of or below the 500 x 160 client area changed.
     bool OutsideUntouched(const PixelImage& shot) const {
-        for (int y = 0; y < CaptureHeight; ++y)
-            for (int x = 0; x < CaptureWidth; ++x)
-                if ((x >= skin::WindowWidth || y >= skin::WindowHeight) &&
-                    shot.At(x, y) != before_.At(x, y))
+        for (int y = 0; y < CaptureHeight; ++y) {
+            for (int x = 0; x < CaptureWidth; ++x) {
+                if ((x >= skin::kWindowWidth || y >= skin::kWindowHeight) &&
+                    shot.At(x, y) != before_.At(x, y)) {
                     return false;
+                }
+            }
+        }
         return true;
     }
 
-    static void SendProgress(HWND window, int kind, uint32_t chunk, CInetFile* task) {
-        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, MakeDownloadWParam(kind, chunk),
-                       reinterpret_cast<LPARAM>(task));
+    static void SendProgress(HWND window, TaskKind kind, uint32_t chunk, uint32_t received) {
+        const DownloadProgress progress{static_cast<uint16_t>(kind), static_cast<uint16_t>(chunk),
+                                        received};
+        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, ProgressWParam(progress),
+                       ProgressLParam(progress));
+    }
+
+    // Queues `count` file downloads that never start: the window counts the listed downloads.
+    static void ListDownloads(UpdateSession& session, int count) {
+        for (int i = 0; i < count; ++i) {
+            session.QueueFile(FileEntry(L"C:\\never\\file.dat"));
+        }
     }
 
     static void MoveCursor(int x, int y) {
@@ -107,8 +144,8 @@ TEST_F(UpdateDialogTest, OpensSkinnedAtTheTopLeftWithItsTrayIcon) {
 
     EXPECT_EQ(SkinMismatch(shot), L"");
     EXPECT_TRUE(CloseShows(shot, 0));
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 0));
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 0));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 0));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 0));
     EXPECT_TRUE(OutsideUntouched(shot));
 
     RECT rect{};
@@ -134,85 +171,91 @@ TEST_F(UpdateDialogTest, BarsFollowTheProgressMessages) {
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
     // Ten files planned, the third being fetched: eight tasks are still listed.
+    SessionlessDialog& dialog = run.Dialog();
+    auto setFileLength = [&](uint32_t length) {
+        run.OnWindowThread([&] { dialog.Session.Figures.FileLength = length; });
+    };
     run.OnWindowThread([&] {
-        UpdateDialog& dialog = run.Dialog();
-        dialog.Session.FilesToUpdate = 10;
-        dialog.Session.TotalBytes = 409'600;
+        dialog.Session.Figures.FilesToUpdate = 10;
+        dialog.Session.Figures.TotalBytes = 409'600;
+        dialog.Session.Figures.FileLength = 1000;
         // As if the previous sample had been taken a quarter of a second ago.
         dialog.LastSampleClock = static_cast<int32_t>(std::clock()) - 250;
-        for (int i = 0; i < 8; ++i)
-            dialog.Session.Tasks.PushBack(new CInetFile);
+        ListDownloads(dialog.Session, 8);
         dialog.SetStatusText(L"正在更新文件：Halvenport.exe");
     });
 
-    CInetFile file;
-    file.Kind = 2;
-    file.Length = 1000;
-    file.Received = 450;
     // 45 % of the file; 60,000 of 409,600 bytes is 14 % in all.
-    SendProgress(window, 2, 60'000, &file);
+    SendProgress(window, TaskKind::UpdateFile, 60'000, 450);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) {
-        return BarShows(s, skin::FileBarY, 146) && BarShows(s, skin::TotalBarY, 45);
+        return BarShows(s, skin::kFileBarY, 146) && BarShows(s, skin::kTotalBarY, 45);
     });
     KeepScreenshot(shot, L"progress");
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 146));
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 45));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 146));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 45));
     EXPECT_TRUE(OutsideUntouched(shot));
     EXPECT_EQ(SkinMismatch(shot), L"");
 
     // The status and progress lines are drawn in the rows given to them.
     auto inkIn = [&](int left, int top, int right, int bottom) {
         int ink = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x)
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
                 ink += shot.At(x, y) != background_.At(x, y);
+            }
+        }
         return ink;
     };
-    EXPECT_GT(inkIn(149, 50, 470, 66), 50);
-    EXPECT_GT(inkIn(149, 77, 420, 92), 20);
-    EXPECT_GT(inkIn(426, 77, 499, 92), 20);
+    // Rows looked at below each line's top, and where the progress line gives way to the rate.
+    constexpr int kStatusRows = 16;
+    constexpr int kFigureRows = 15;
+    constexpr int kProgressRight = 420;
+    EXPECT_GT(
+        inkIn(skin::kStatusX, skin::kStatusY, skin::kCloseFrameX, skin::kStatusY + kStatusRows),
+        50);
+    EXPECT_GT(
+        inkIn(skin::kProgressX, skin::kProgressY, kProgressRight, skin::kProgressY + kFigureRows),
+        20);
+    EXPECT_GT(
+        inkIn(skin::kSpeedX, skin::kSpeedY, skin::kWindowWidth - 1, skin::kSpeedY + kFigureRows),
+        20);
 
     struct Step {
         uint32_t received, length, chunk;
         int fileWidth, totalWidth;
     };
-    // A kind-1 task (the manifest, length 0) moves neither figure.
-    CInetFile manifest;
-    manifest.Kind = 1;
-    SendProgress(window, 1, 500, &manifest);
+    // The manifest's download (no length) moves neither figure.
+    setFileLength(0);
+    SendProgress(window, TaskKind::Manifest, 500, 500);
     for (Step step : {Step{10, 1000, 42'400, 3, 81},      // 1 %; 102,400 bytes = 25 %
                       Step{990, 1000, 60'000, 322, 127},  // 99 %; 162,400 = 39 %
                       Step{1000, 1000, 45'000, 326, 163}, // 100 %; 207,400 = 50 %
                       // A file above 42,949,672 bytes: 3e9 x 100 overflows 32 bits.
                       Step{3'000'000'000u, 4'000'000'000u, 0, 244, 163}}) {
-        file.Received = step.received;
-        file.Length = step.length;
-        SendProgress(window, 2, step.chunk, &file);
+        setFileLength(step.length);
+        SendProgress(window, TaskKind::UpdateFile, step.chunk, step.received);
         shot = CaptureWhen([&](const PixelImage& s) {
-            return BarShows(s, skin::FileBarY, step.fileWidth) &&
-                   BarShows(s, skin::TotalBarY, step.totalWidth);
+            return BarShows(s, skin::kFileBarY, step.fileWidth) &&
+                   BarShows(s, skin::kTotalBarY, step.totalWidth);
         });
-        EXPECT_TRUE(BarShows(shot, skin::FileBarY, step.fileWidth)) << step.fileWidth;
-        EXPECT_TRUE(BarShows(shot, skin::TotalBarY, step.totalWidth)) << step.totalWidth;
+        EXPECT_TRUE(BarShows(shot, skin::kFileBarY, step.fileWidth)) << step.fileWidth;
+        EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, step.totalWidth)) << step.totalWidth;
     }
     // Past the plan's total (files bigger than announced) the bar stays within its trough.
-    for (int i = 0; i < 4; ++i)
-        SendProgress(window, 2, 60'000, &file);
+    for (int i = 0; i < 4; ++i) {
+        SendProgress(window, TaskKind::UpdateFile, 60'000, 3'000'000'000u);
+    }
     shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
-    EXPECT_TRUE(BarShows(shot, skin::TotalBarY, 326));
+    EXPECT_TRUE(BarShows(shot, skin::kTotalBarY, 326));
+    EXPECT_TRUE(BarShows(shot, skin::kFileBarY, 244));
     EXPECT_TRUE(OutsideUntouched(shot));
-
-    // A message without a task changes nothing.
-    SendProgress(window, 2, 100, nullptr);
-    shot = CaptureWhen([&](const PixelImage&) { return false; }, 300);
-    EXPECT_TRUE(BarShows(shot, skin::FileBarY, 244));
 }
 
 TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     WindowRun run(Address);
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
-    UpdateDialog& dialog = run.Dialog();
+    SessionlessDialog& dialog = run.Dialog();
     HINSTANCE self = ::GetModuleHandleW(nullptr);
     HICON blue = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_BLUE));
     HICON green = ::LoadIconW(self, MAKEINTRESOURCEW(IDI_TRAY_GREEN));
@@ -229,16 +272,14 @@ TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     EXPECT_EQ(icon, blue);
     EXPECT_EQ(tip, L"正在自动更新");
 
-    CInetFile manifest;
-    manifest.Kind = 1;
-    SendProgress(window, 1, 1024, &manifest);
+    SendProgress(window, TaskKind::Manifest, 1024, 1024);
     read();
     // The animation counter is shared by the whole process, so only the order is fixed.
     HICON order[3] = {blue, green, red};
     int at = icon == blue ? 0 : icon == green ? 1 : icon == red ? 2 : -1;
     ASSERT_NE(at, -1);
     for (int i = 1; i <= 4; ++i) {
-        SendProgress(window, 1, 1024, &manifest);
+        SendProgress(window, TaskKind::Manifest, 1024, 1024 * (i + 1));
         read();
         EXPECT_EQ(icon, order[(at + i) % 3]);
     }
@@ -246,13 +287,11 @@ TEST_F(UpdateDialogTest, TrayIconAnimatesAndShowsProgressInItsTip) {
     EXPECT_TRUE(TrayIconPresent(window));
 
     run.OnWindowThread([&] {
-        dialog.Session.FilesToUpdate = 3;
-        dialog.Session.Tasks.PushBack(new CInetFile);
+        dialog.Session.Figures.FilesToUpdate = 3;
+        dialog.Session.Figures.FileLength = 200;
+        ListDownloads(dialog.Session, 1);
     });
-    CInetFile file;
-    file.Length = 200;
-    file.Received = 150;
-    SendProgress(window, 2, 150, &file);
+    SendProgress(window, TaskKind::UpdateFile, 150, 150);
     read();
     EXPECT_EQ(tip, L"正在自动更新 (3/3) 75%");
 }
@@ -269,27 +308,27 @@ TEST_F(UpdateDialogTest, CloseButtonShowsItsFramesAndTakesTheTrayIconDownOnRelea
     // The window is at (0, 0), so screen and client coordinates agree. The cursor is only
     // moved while no press is armed: a move in the title band with a press armed would start
     // a system move of the window.
-    MoveCursor(300, 100);
-    send(WM_MOUSEMOVE, 300, 100);
+    MoveCursor(kElsewhere.x, kElsewhere.y);
+    send(WM_MOUSEMOVE, kElsewhere.x, kElsewhere.y);
     PixelImage shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 0); });
     EXPECT_TRUE(CloseShows(shot, 0));
 
-    MoveCursor(480, 10);
-    send(WM_MOUSEMOVE, 480, 10);
+    MoveCursor(kOnClose.x, kOnClose.y);
+    send(WM_MOUSEMOVE, kOnClose.x, kOnClose.y);
     shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 1); });
     KeepScreenshot(shot, L"close-hover");
     EXPECT_TRUE(CloseShows(shot, 1));
 
-    send(WM_LBUTTONDOWN, 480, 10);
+    send(WM_LBUTTONDOWN, kOnClose.x, kOnClose.y);
     shot = CaptureWhen([&](const PixelImage& s) { return CloseShows(s, 2); });
     KeepScreenshot(shot, L"close-pressed");
     EXPECT_TRUE(CloseShows(shot, 2));
     EXPECT_TRUE(OutsideUntouched(shot));
 
     // The release would end the process; this window only records that it was asked to.
-    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    SessionlessDialog& dialog = run.Dialog();
     bool exitRequested = false, iconAtExit = true;
-    send(WM_LBUTTONUP, 480, 10);
+    send(WM_LBUTTONUP, kOnClose.x, kOnClose.y);
     run.OnWindowThread([&] {
         exitRequested = dialog.ExitRequested;
         iconAtExit = dialog.TrayIconAtExit;
@@ -306,7 +345,7 @@ TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
     WindowRun run(Address);
     HWND window = run.Window();
     ASSERT_NE(window, nullptr);
-    auto& dialog = static_cast<SessionlessDialog&>(run.Dialog());
+    SessionlessDialog& dialog = run.Dialog();
     auto moveCommands = [&] {
         int n = -1;
         run.OnWindowThread([&] { n = dialog.MoveCommands; });
@@ -314,21 +353,21 @@ TEST_F(UpdateDialogTest, PressAndMoveInTheTitleBandStartsASystemMove) {
     };
 
     // Pressed below the band: moving there drags nothing.
-    MoveCursor(100, 60);
-    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 60));
-    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 60));
+    MoveCursor(kBelowBand.x, kBelowBand.y);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kBelowBand.x, kBelowBand.y));
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kBelowBand.x, kBelowBand.y));
     ::Sleep(200);
     EXPECT_EQ(moveCommands(), 0);
 
     // Still held, the cursor enters the band: the system takes over the move.
-    MoveCursor(100, 10);
-    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 10));
+    MoveCursor(kInBand.x, kInBand.y);
+    ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kInBand.x, kInBand.y));
     ::Sleep(200);
     // Each armed move in the band posts a move request and each request runs the system's
     // move loop until a release; the pointer motion of the cursor move may have added one to
     // the test's own. The release that no loop takes disarms the window.
     for (int i = 0; i < 3; ++i) {
-        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
+        ::PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(kInBand.x, kInBand.y));
         ::Sleep(100);
     }
     EXPECT_GE(moveCommands(), 1);

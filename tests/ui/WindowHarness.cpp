@@ -2,6 +2,11 @@
 
 #include <shellapi.h>
 
+using namespace ui;
+using namespace session;
+using namespace net;
+using namespace manifest;
+
 namespace {
 constexpr UINT WM_RUN_ON_WINDOW_THREAD = WM_APP + 1;
 }
@@ -18,8 +23,9 @@ void SessionlessDialog::ExitProcessNow() {
 }
 
 bool SessionlessDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MOVE)
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MOVE) {
         ++MoveCommands;
+    }
     if (message == WM_RUN_ON_WINDOW_THREAD) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
         result = 0;
@@ -48,8 +54,9 @@ WindowRun::WindowRun(std::wstring address)
 WindowRun::~WindowRun() {
     if (::WaitForSingleObject(ended_.get(), 0) != WAIT_OBJECT_0) {
         HWND window = Window();
-        if (window != nullptr)
+        if (window != nullptr) {
             ::PostMessageW(window, WM_QUIT, 0, 0);
+        }
         WaitEnded(10000);
     }
     thread_.join();
@@ -59,16 +66,18 @@ HWND WindowRun::Window() {
     if (window_ == nullptr) {
         // Either initialisation finished or the dialog ended before it could.
         HANDLE events[2] = {initialised_.get(), ended_.get()};
-        if (::WaitForMultipleObjects(2, events, FALSE, 5000) == WAIT_OBJECT_0 && dialog_)
+        if (::WaitForMultipleObjects(2, events, FALSE, 5000) == WAIT_OBJECT_0 && dialog_) {
             window_ = dialog_->GetSafeHwnd();
+        }
     }
     return window_;
 }
 
 void WindowRun::OnWindowThread(const std::function<void()>& work) {
     HWND window = Window();
-    if (window != nullptr)
+    if (window != nullptr) {
         ::SendMessageW(window, WM_RUN_ON_WINDOW_THREAD, 0, reinterpret_cast<LPARAM>(&work));
+    }
 }
 
 bool WindowRun::WaitEnded(DWORD milliseconds) {
@@ -88,8 +97,9 @@ PixelImage CaptureWhen(const std::function<bool(const PixelImage&)>& ready, DWOR
     DWORD start = ::GetTickCount();
     for (;;) {
         PixelImage shot = CaptureScreen(0, 0, CaptureWidth, CaptureHeight);
-        if ((!shot.Empty() && ready(shot)) || ::GetTickCount() - start >= milliseconds)
+        if ((!shot.Empty() && ready(shot)) || ::GetTickCount() - start >= milliseconds) {
             return shot;
+        }
         ::Sleep(50);
     }
 }

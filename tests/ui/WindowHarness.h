@@ -14,11 +14,16 @@
 #include <thread>
 
 // The window without a session: nothing is downloaded, the test feeds it messages instead.
-class SessionlessDialog : public UpdateDialog {
+class SessionlessDialog : public ui::UpdateDialog {
 public:
-    explicit SessionlessDialog(std::wstring address) : UpdateDialog(std::move(address)) {}
+    explicit SessionlessDialog(std::wstring address) : ui::UpdateDialog(std::move(address)) {}
 
     void StartSession(std::wstring) override { SessionStarted = true; }
+
+    // The window state the tests look at or prepare.
+    using ui::UpdateDialog::LastSampleClock;
+    using ui::UpdateDialog::TrayAdded;
+    using ui::UpdateDialog::TrayData;
 
     bool SessionStarted = false;
     HANDLE Initialised = nullptr; // set once OnInitDialog has returned
@@ -44,7 +49,7 @@ public:
     // The dialog's window once it has initialised (null if it did not within a few seconds).
     HWND Window();
     // The window object; touch it only from the window's thread (OnWindowThread).
-    UpdateDialog& Dialog() { return *dialog_; }
+    SessionlessDialog& Dialog() { return *dialog_; }
     // Runs `work` on the window's thread, between its messages.
     void OnWindowThread(const std::function<void()>& work);
     // True when the modal loop has ended within `milliseconds`.

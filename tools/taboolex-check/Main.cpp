@@ -6,14 +6,15 @@
 // line holds a banned word, 1 when some line does, 2 when an input could not be read or a line
 // could not be converted.
 
-#include "GbkConversion.h"
 #include "Taboolex.h"
+#include "publish/GbkText.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,18 +57,19 @@ bool HoldsBannedWord(const std::string& gbk) {
 int CheckStream(std::istream& in, const std::string& name, bool showName, bool utf8) {
     int status = 0;
     std::string line;
-    std::string gbk;
     for (unsigned long number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (utf8 && !Utf8ToGbk(line, gbk)) {
+        const std::optional<std::string> gbk =
+            utf8 ? publish::Utf8ToGbk(line) : std::optional<std::string>(line);
+        if (!gbk) {
             std::cerr << "taboolex-check: " << name << ":" << number
                       << ": not UTF-8, or a character GBK cannot hold; line skipped\n";
             status = 2;
             continue;
         }
-        if (HoldsBannedWord(utf8 ? gbk : line)) {
+        if (HoldsBannedWord(*gbk)) {
             if (showName) {
                 std::cout << name << ":";
             }

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Shapes filter/table/words.txt, the banned-word table of the filter library.
 
-    python3 tools/wordtable/make_words.py [--source DIR] [--out PATH]
+    python3 tools/wordtable/make_words.py --source DIR [--out PATH]
 
 Inputs:
-  --source DIR (default /work/shared/wordlists/houbb-sensitive-word): the Apache-2.0 word lists
+  --source DIR (required): the Apache-2.0 word lists
       of houbb/sensitive-word, its merged dictionary and its category files;
   english_badwords.txt: the English list of the npm package badwords-list (MIT), extracted by
       extract_english.py;
@@ -32,7 +32,6 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "filter", "table"))
 import wordtable  # noqa: E402
 
-DEFAULT_SOURCE = "/work/shared/wordlists/houbb-sensitive-word"
 RANDOM_START = 20240407
 
 GROUPS = 6
@@ -754,7 +753,7 @@ def render(layout):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--source", default=DEFAULT_SOURCE)
+    parser.add_argument("--source", required=True)
     parser.add_argument("--out", default=os.path.join(REPO, "filter", "table", "words.txt"))
     parser.add_argument("--stats", action="store_true", help="print the candidate pools only")
     parser.add_argument("--verbose", action="store_true", help="report the search's progress")

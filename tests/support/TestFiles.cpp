@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include "platform/FileUtil.h"
 #include "platform/UniqueHandle.h"
@@ -6,54 +6,79 @@
 
 #include <gtest/gtest.h>
 
-std::wstring TestProgramFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    return FolderOf(path);
-}
+namespace testsupport {
 
-std::wstring VersionedDll(const wchar_t* name) {
-    return TestProgramFolder() + L"\\" + name + L".dll";
-}
+namespace {
 
-static void RemoveTree(const std::wstring& folder) {
+void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
+            if (name == L"." || name == L"..") {
                 continue;
+            }
             std::wstring child = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
-            else
+            } else {
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 ::DeleteFileW(child.c_str());
+            }
         } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
     ::RemoveDirectoryW(folder.c_str());
 }
 
-TempFolder::TempFolder() {
-    static unsigned counter = 0;
-    name_ = FormatW(L"scratch-%lu-%u", ::GetCurrentProcessId(), ++counter);
-    path_ = TestProgramFolder() + L"\\" + name_;
+} // namespace
+
+std::wstring TestProgramFolder() {
+    return FolderOf(ProgramPath());
+}
+
+TempFolder::TempFolder() : TempFolder(TemporaryFolder()) {}
+
+TempFolder::TempFolder(const std::wstring& parent) {
+    static LONG counter = 0;
+    name_ = FormatW(L"test-%lu-%ld", ::GetCurrentProcessId(), ::InterlockedIncrement(&counter));
+    const bool separated = !parent.empty() && (parent.back() == L'\\' || parent.back() == L'/');
+    path_ = parent + (separated ? L"" : L"\\") + name_;
     RemoveTree(path_);
-    EXPECT_TRUE(::CreateDirectoryW(path_.c_str(), nullptr));
+    EXPECT_TRUE(::CreateDirectoryW(path_.c_str(), nullptr)) << WideToUtf8(path_);
 }
 
 TempFolder::~TempFolder() {
     RemoveTree(path_);
 }
 
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
+void WriteFileBytes(const std::wstring& path, std::string_view bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file) << "cannot create " << WideToUtf8(path);
     DWORD written = 0;
     ASSERT_TRUE(
         ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+bool PathExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void CopyTo(const std::wstring& from, const std::wstring& to) {
@@ -70,3 +95,5 @@ void SetLastWriteTime(const std::wstring& path, FILETIME time) {
 FILETIME MakeFileTime(uint64_t ticks) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
+
+} // namespace testsupport

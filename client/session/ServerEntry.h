@@ -5,16 +5,16 @@
 
 #include <string>
 
+namespace session {
+
 // The server every run connects to. Its address is a build setting so that a build can point at
 // its own update server.
-inline constexpr wchar_t BuiltInServerName[] = L"中心服务器";
-inline constexpr wchar_t BuiltInServerAddress[] = REFRESHOR_BUILTIN_SERVER_ADDRESS;
+inline constexpr wchar_t kBuiltInServerName[] = L"中心服务器";
+inline constexpr wchar_t kBuiltInServerAddress[] = REFRESHOR_BUILTIN_SERVER_ADDRESS;
 
-class ServerEntry {
-public:
-    ServerEntry() = default;
-    virtual ~ServerEntry() = default;
-
-    std::wstring Name;    // shown in the status lines and copied into the server's tasks
+struct ServerEntry {
+    std::wstring Name;    // shown in the status lines
     std::wstring Address; // http address of the manifest, with an optional port and a path
 };
+
+} // namespace session

@@ -1,10 +1,12 @@
-#include "manifest/FileList.h"
+#include "manifest/UpdatePlan.h"
 
 #include "TestFiles.h"
 #include "platform/ComPtr.h"
 #include "platform/WideString.h"
 
 #include <gtest/gtest.h>
+
+using namespace manifest;
 
 namespace {
 
@@ -15,23 +17,24 @@ std::string Entry(const std::wstring& localPath, const char* name, const char* e
 
 } // namespace
 
-TEST(FileList, FoldersAreTheProgramWindowsAndSystemFolders) {
-    FileList files;
-    EXPECT_EQ(files.ProgramFolder(), TestProgramFolder());
-    EXPECT_NE(files.ProgramFolder().back(), L'\\');
+TEST(UpdatePlan, FoldersAreTheProgramWindowsAndSystemFolders) {
+    const BaseFolders folders = ThisMachinesFolders();
+    EXPECT_EQ(folders.Program, TestProgramFolder());
+    EXPECT_NE(folders.Program.back(), L'\\');
     wchar_t folder[MAX_PATH];
     ::GetWindowsDirectoryW(folder, MAX_PATH);
-    EXPECT_EQ(files.WindowsFolder(), folder);
+    EXPECT_EQ(folders.Windows, folder);
     ::GetSystemDirectoryW(folder, MAX_PATH);
-    EXPECT_EQ(files.SystemFolder(), folder);
+    EXPECT_EQ(folders.System, folder);
 }
 
-TEST(FileList, KeepOutdatedKeepsOutOfDateEntriesInManifestOrder) {
+TEST(UpdatePlan, KeepOutdatedKeepsOutOfDateEntriesInManifestOrder) {
     ComInit com;
-    TempFolder scratch;
+    // Beside the program, where a relative LocalPath reaches it.
+    TempFolder scratch(TestProgramFolder());
     CopyTo(VersionedDll(L"v1_0_0_9"), scratch / L"old.dll");
     CopyTo(VersionedDll(L"v1_0_0_10"), scratch / L"current.dll");
-    WriteBytes(scratch / L"dated.txt", "x");
+    WriteFileBytes(scratch / L"dated.txt", "x");
     // A day in 2019: high word 30733644, low word 4133094376.
     SetLastWriteTime(scratch / L"dated.txt", MakeFileTime(132000000000000000ull + 1000));
 
@@ -49,22 +52,27 @@ TEST(FileList, KeepOutdatedKeepsOutOfDateEntriesInManifestOrder) {
               "<FileDateHigh>30733644</FileDateHigh><FileDateLow>4133094377</FileDateLow>"
               "<Length>300</Length>") +
         "</Files>";
-    WriteBytes(scratch / L"manifest.xml", manifest);
+    WriteFileBytes(scratch / L"manifest.xml", manifest);
 
-    FileList files;
-    ASSERT_TRUE(files.LoadManifest(scratch / L"manifest.xml"));
-    EXPECT_EQ(files.TotalLength(), 0u); // nothing decided yet
-    EXPECT_EQ(files.KeepOutdated(), 3u);
+    std::optional<std::deque<FileEntry>> files =
+        LoadManifest(scratch / L"manifest.xml", ThisMachinesFolders());
+    ASSERT_TRUE(files);
+    EXPECT_EQ(TotalLength(*files), 0u); // nothing decided yet
+    EXPECT_EQ(KeepOutdated(*files), 3u);
     // 3000000000 + 2000000000 + 300 wraps modulo 2^32.
-    EXPECT_EQ(files.TotalLength(), 705033004u);
-    EXPECT_EQ(files.TotalLength() / 1024, 688508u);
+    EXPECT_EQ(TotalLength(*files), 705033004u);
+    EXPECT_EQ(TotalLength(*files) / 1024, 688508u);
 
     const char* expected[] = {"missing.dll", "old.dll", "dated.txt"};
-    for (const char* name : expected) {
-        std::unique_ptr<FileEntry> entry = files.PopFront();
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(entry->FileName, Utf8ToWide(name));
-        EXPECT_TRUE(entry->NeedsUpdate);
+    ASSERT_EQ(files->size(), std::size(expected));
+    for (size_t i = 0; i < files->size(); ++i) {
+        EXPECT_EQ((*files)[i].FileName, Utf8ToWide(expected[i]));
+        EXPECT_TRUE((*files)[i].NeedsUpdate);
     }
-    EXPECT_EQ(files.PopFront(), nullptr);
+}
+
+TEST(UpdatePlan, EmptyPlanHasNothingToKeep) {
+    std::deque<FileEntry> none;
+    EXPECT_EQ(KeepOutdated(none), 0u);
+    EXPECT_EQ(TotalLength(none), 0u);
 }

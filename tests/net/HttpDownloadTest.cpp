@@ -1,4 +1,4 @@
-#include "net/InetFile.h"
+#include "net/HttpDownload.h"
 
 #include <gtest/gtest.h>
 
@@ -10,133 +10,91 @@
 
 #include "platform/WideString.h"
 #include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
 #include "support/TestHttpServer.h"
+
+using namespace net;
 
 namespace {
 
 using namespace std::chrono_literals;
-using testsupport::MessageRecorder;
-using testsupport::PostedMessage;
-using testsupport::Response;
-using testsupport::TestHttpServer;
+using namespace testsupport;
 
-const std::wstring DefaultText = L"连接服务器失败, 请检查网络或联系管理员";
+const std::wstring kDefaultText = L"连接服务器失败, 请检查网络或联系管理员";
 
-std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return std::nullopt;
-    std::string content;
-    char buffer[65536];
-    DWORD count = 0;
-    while (::ReadFile(file.get(), buffer, sizeof(buffer), &count, nullptr) && count > 0)
-        content.append(buffer, count);
-    return content;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& content) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-}
-
-bool FileExists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
+// The chunk size of a progress message, the result code of a done message.
 WORD Low(const PostedMessage& m) {
-    return LOWORD(m.WParam);
+    return m.Message == WM_DOWNLOAD_DONE ? UnpackDone(m.WParam, m.LParam).Code
+                                         : UnpackProgress(m.WParam, m.LParam).Chunk;
 }
+// The tag of either message.
 WORD High(const PostedMessage& m) {
-    return HIWORD(m.WParam);
+    return m.Message == WM_DOWNLOAD_DONE ? UnpackDone(m.WParam, m.LParam).Tag
+                                         : UnpackProgress(m.WParam, m.LParam).Tag;
 }
 
-class InetFile : public ::testing::Test {
+constexpr uint16_t kTag = 1;
+
+class HttpDownloadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = new TestHttpServer;
+        server_ = std::make_unique<TestHttpServer>();
         ASSERT_TRUE(server_->Start()) << server_->Error();
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void TearDownTestSuite() { server_.reset(); }
 
-    void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        folder_ = FormatW(L"%lsinet-%lu-%lu", temp, ::GetCurrentProcessId(), ::GetTickCount());
-        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
-        server_->ClearRequests();
-    }
-    void TearDown() override {
-        WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW((folder_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                ::DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
-            } while (::FindNextFileW(search, &found));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryW(folder_.c_str());
-    }
+    void SetUp() override { server_->ClearRequests(); }
 
-    std::wstring Local(const wchar_t* name) const { return folder_ + L"\\" + name; }
+    std::wstring Local(const wchar_t* name) const { return folder_ / name; }
 
-    std::unique_ptr<CInetFile> Task(const std::wstring& url, const std::wstring& target,
-                                    int32_t kind = 1) {
-        auto task = std::make_unique<CInetFile>();
-        task->URL = url;
-        task->TargetPath = target;
-        task->Kind = kind;
-        task->StatusCallback = true;
-        task->NotifyWindow = recorder_.Window();
-        return task;
+    std::unique_ptr<HttpDownload> Task(const std::wstring& url, const std::wstring& target,
+                                       uint16_t tag = kTag) {
+        return std::make_unique<HttpDownload>(url, target, recorder_.Window(), tag);
     }
 
     // Runs the task to its end and returns the code of its single done message.
-    int Download(CInetFile& task) {
+    int Download(HttpDownload& task) {
         EXPECT_TRUE(task.Start());
         EXPECT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_DONE, 1, 20s));
         task.WaitThread();
         recorder_.PumpFor(0ms);
         auto done = recorder_.Messages(WM_DOWNLOAD_DONE);
         EXPECT_EQ(done.size(), 1u);
-        if (done.empty())
+        if (done.empty()) {
             return -1;
-        EXPECT_EQ(High(done[0]), static_cast<WORD>(task.Kind));
-        EXPECT_EQ(done[0].LParam, reinterpret_cast<LPARAM>(&task));
+        }
+        EXPECT_EQ(High(done[0]), task.Tag());
+        EXPECT_EQ(UnpackDone(done[0].WParam, done[0].LParam).Task, &task);
         return Low(done[0]);
     }
 
-    static TestHttpServer* server_;
-    std::wstring folder_;
+    static std::unique_ptr<TestHttpServer> server_;
+    TempFolder folder_;
     MessageRecorder recorder_;
 };
 
-TestHttpServer* InetFile::server_ = nullptr;
+std::unique_ptr<TestHttpServer> HttpDownloadTest::server_;
 
-TEST_F(InetFile, DownloadsTheBodyChunkByChunk) {
+TEST_F(HttpDownloadTest, DownloadsTheBodyChunkByChunk) {
     const size_t size = 50 * 1024 + 517;
     server_->Serve("/files/data.bin", Response::Generated(size));
     auto task = Task(server_->UrlW("/files/data.bin?v=3&x=a#part"), Local(L"data.bin"));
 
     EXPECT_EQ(Download(*task), DownloadOk);
     EXPECT_EQ(ReadFileBytes(Local(L"data.bin")), testsupport::PatternBody(size));
-    EXPECT_EQ(task->Received, size);
-    EXPECT_EQ(task->GetErrorText(), DefaultText);
-    EXPECT_EQ(task->RunCount, 1);
+    EXPECT_EQ(task->Received(), size);
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
+    EXPECT_TRUE(task->Started());
 
     auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
     size_t sum = 0;
     for (const auto& m : progress) {
         EXPECT_GE(Low(m), 1);
         EXPECT_LE(Low(m), 1024);
-        EXPECT_EQ(High(m), 1);
-        EXPECT_EQ(m.LParam, reinterpret_cast<LPARAM>(task.get()));
+        EXPECT_EQ(High(m), kTag);
         sum += Low(m);
+        // Each message carries the bytes so far, not a pointer to read them through.
+        EXPECT_EQ(UnpackProgress(m.WParam, m.LParam).Received, sum);
     }
     EXPECT_EQ(sum, size);
     EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
@@ -155,26 +113,22 @@ TEST_F(InetFile, DownloadsTheBodyChunkByChunk) {
     EXPECT_TRUE(request.Completed);
 }
 
-TEST_F(InetFile, KindTwoWritesBesideTheTargetOtherKindsWriteTheTarget) {
+TEST_F(HttpDownloadTest, EchoesItsTagAndWritesTheGivenPath) {
     server_->Serve("/a.dll", Response::Text("new dll"));
-    for (int32_t kind : {2, 1, 7}) {
-        SCOPED_TRACE(kind);
-        const std::wstring target = Local(FormatW(L"a%d.dll", kind).c_str());
-        auto task = Task(server_->UrlW("/a.dll"), target, kind);
+    for (uint16_t tag : {2, 1, 7}) {
+        SCOPED_TRACE(tag);
+        const std::wstring target = Local(FormatW(L"a%d.dll", tag).c_str());
+        auto task = Task(server_->UrlW("/a.dll"), target, tag);
         recorder_.Clear();
         EXPECT_EQ(Download(*task), DownloadOk);
-        for (const auto& m : recorder_.Messages())
-            EXPECT_EQ(High(m), kind);
-        if (kind == 2) {
-            EXPECT_EQ(ReadFileBytes(target + L".update"), "new dll");
-            EXPECT_FALSE(FileExists(target));
-        } else {
-            EXPECT_EQ(ReadFileBytes(target), "new dll");
+        for (const auto& m : recorder_.Messages()) {
+            EXPECT_EQ(High(m), tag);
         }
+        EXPECT_EQ(ReadFileBytes(target), "new dll");
     }
 }
 
-TEST_F(InetFile, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
+TEST_F(HttpDownloadTest, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
     const std::wstring port = std::to_wstring(server_->Port());
     for (const std::wstring& url :
          {L"https://127.0.0.1:" + port + L"/a", L"ftp://127.0.0.1:" + port + L"/a",
@@ -183,13 +137,13 @@ TEST_F(InetFile, AddressesThatAreNotHttpAreRefusedWithoutConnecting) {
         recorder_.Clear();
         auto task = Task(url, Local(L"never.bin"));
         EXPECT_EQ(Download(*task), DownloadBadUrl);
-        EXPECT_EQ(task->GetErrorText(), L"URL解析错误, 请选择其他服务器进行尝试");
-        EXPECT_FALSE(FileExists(Local(L"never.bin")));
+        EXPECT_EQ(task->ErrorText(), L"URL解析错误, 请选择其他服务器进行尝试");
+        EXPECT_FALSE(PathExists(Local(L"never.bin")));
     }
     EXPECT_TRUE(server_->Requests().empty());
 }
 
-TEST_F(InetFile, ErrorStatusLeavesTheLocalFileAlone) {
+TEST_F(HttpDownloadTest, ErrorStatusLeavesTheLocalFileAlone) {
     server_->Serve("/broken", Response::Error(500));
     WriteFileBytes(Local(L"kept.bin"), "previous content");
     for (const char* path : {"/missing", "/broken"}) {
@@ -198,15 +152,15 @@ TEST_F(InetFile, ErrorStatusLeavesTheLocalFileAlone) {
             recorder_.Clear();
             auto task = Task(server_->UrlW(path), Local(name));
             EXPECT_EQ(Download(*task), DownloadServerFileFailed);
-            EXPECT_EQ(task->GetErrorText(), L"取得服务器文件失败, 请选择其他服务器进行尝试");
+            EXPECT_EQ(task->ErrorText(), L"取得服务器文件失败, 请选择其他服务器进行尝试");
             EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
         }
     }
     EXPECT_EQ(ReadFileBytes(Local(L"kept.bin")), "previous content");
-    EXPECT_FALSE(FileExists(Local(L"absent.bin")));
+    EXPECT_FALSE(PathExists(Local(L"absent.bin")));
 }
 
-TEST_F(InetFile, EmptyBodyGivesAnEmptyFileAndNoProgress) {
+TEST_F(HttpDownloadTest, EmptyBodyGivesAnEmptyFileAndNoProgress) {
     server_->Serve("/empty", Response::Text(""));
     WriteFileBytes(Local(L"empty.bin"), "old content to be truncated");
     auto task = Task(server_->UrlW("/empty"), Local(L"empty.bin"));
@@ -215,7 +169,7 @@ TEST_F(InetFile, EmptyBodyGivesAnEmptyFileAndNoProgress) {
     EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
 }
 
-TEST_F(InetFile, RedirectIsFollowedToTheFinalResponse) {
+TEST_F(HttpDownloadTest, RedirectIsFollowedToTheFinalResponse) {
     server_->Serve("/old", Response::Redirect(server_->Url("/new")));
     server_->Serve("/new", Response::Text("moved here"));
     server_->Serve("/gone", Response::Redirect(server_->Url("/nowhere")));
@@ -227,7 +181,7 @@ TEST_F(InetFile, RedirectIsFollowedToTheFinalResponse) {
     recorder_.Clear();
     auto lost = Task(server_->UrlW("/gone"), Local(L"lost.bin"));
     EXPECT_EQ(Download(*lost), DownloadServerFileFailed);
-    EXPECT_FALSE(FileExists(Local(L"lost.bin")));
+    EXPECT_FALSE(PathExists(Local(L"lost.bin")));
 
     ASSERT_TRUE(server_->WaitForRequests(4, 5s));
     auto requests = server_->Requests();
@@ -236,51 +190,51 @@ TEST_F(InetFile, RedirectIsFollowedToTheFinalResponse) {
     EXPECT_EQ(requests[1].Header("Accept"), "*/*");
 }
 
-TEST_F(InetFile, RefusedConnectionKeepsTheDefaultText) {
+TEST_F(HttpDownloadTest, RefusedConnectionKeepsTheDefaultText) {
     const uint16_t port = TestHttpServer::UnusedPort();
     ASSERT_NE(port, 0);
     auto task = Task(FormatW(L"http://127.0.0.1:%u/a.bin", port), Local(L"refused.bin"));
     EXPECT_EQ(Download(*task), DownloadConnectFailed);
-    EXPECT_EQ(task->GetErrorText(), DefaultText);
-    EXPECT_FALSE(FileExists(Local(L"refused.bin")));
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
+    EXPECT_FALSE(PathExists(Local(L"refused.bin")));
 }
 
 // The HTTP layer reports a body cut short by the server as a normal end; installing such a
 // file would replace a good one with a broken one.
-TEST_F(InetFile, BodyCutShortIsAFailure) {
+TEST_F(HttpDownloadTest, BodyCutShortIsAFailure) {
     Response cut = Response::Generated(10000);
     cut.CloseAfter = 4000;
     server_->Serve("/cut", cut);
-    auto task = Task(server_->UrlW("/cut"), Local(L"cut.bin"), 2);
+    auto task = Task(server_->UrlW("/cut"), Local(L"cut.bin"));
     EXPECT_EQ(Download(*task), DownloadConnectFailed);
-    EXPECT_EQ(task->GetErrorText(), DefaultText);
-    EXPECT_EQ(task->Received, 4000u);
-    EXPECT_EQ(ReadFileBytes(Local(L"cut.bin.update")), testsupport::PatternBody(4000));
+    EXPECT_EQ(task->ErrorText(), kDefaultText);
+    EXPECT_EQ(task->Received(), 4000u);
+    EXPECT_EQ(ReadFileBytes(Local(L"cut.bin")), testsupport::PatternBody(4000));
 }
 
-TEST_F(InetFile, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
+TEST_F(HttpDownloadTest, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {
     server_->Serve("/big", Response::Generated(8 * 1024));
     // A folder that does not exist: the file cannot be created.
     auto uncreatable = Task(server_->UrlW("/big"), Local(L"no such folder\\x.bin"));
     EXPECT_EQ(Download(*uncreatable), DownloadLocalFileFailed);
-    EXPECT_EQ(uncreatable->GetErrorText(), L"创建本地文件失败");
+    EXPECT_EQ(uncreatable->ErrorText(), L"创建本地文件失败");
 
     // Wine maps Z: to the Unix root, and /dev/full opens fine but fails every write with
     // "no space left": a full disk in the middle of a download.
     recorder_.Clear();
     auto full = Task(server_->UrlW("/big"), L"Z:\\dev\\full");
     EXPECT_EQ(Download(*full), DownloadLocalFileFailed);
-    EXPECT_EQ(full->GetErrorText(), L"创建本地文件失败");
+    EXPECT_EQ(full->ErrorText(), L"创建本地文件失败");
     EXPECT_EQ(recorder_.Count(WM_DOWNLOAD_PROGRESS), 0u);
 }
 
-TEST_F(InetFile, DeletingARunningTaskCancelsAfterOneRead) {
+TEST_F(HttpDownloadTest, DeletingARunningTaskCancelsAfterOneRead) {
     Response slow = Response::Generated(200 * 1024);
     slow.PaceBytes = 1024;
     slow.PaceDelay = 100ms;
     server_->Serve("/slow", slow);
     std::unique_ptr<WorkerThread> task = Task(server_->UrlW("/slow"), Local(L"slow.bin"), 2);
-    auto* raw = static_cast<CInetFile*>(task.get());
+    auto* raw = static_cast<HttpDownload*>(task.get());
     ASSERT_TRUE(raw->Start());
     ASSERT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_PROGRESS, 2, 10s));
 
@@ -296,27 +250,27 @@ TEST_F(InetFile, DeletingARunningTaskCancelsAfterOneRead) {
     EXPECT_EQ(High(done[0]), 2);
     // The chunk that was in hand when the flag was seen is reported before the done message.
     EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
-    auto written = ReadFileBytes(Local(L"slow.bin.update"));
+    auto written = ReadFileBytes(Local(L"slow.bin"));
     ASSERT_TRUE(written);
     size_t reported = 0;
-    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS))
+    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS)) {
         reported += Low(m);
+    }
     EXPECT_EQ(written->size(), reported);
     EXPECT_EQ(*written, testsupport::PatternBody(reported));
 }
 
-TEST_F(InetFile, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
+TEST_F(HttpDownloadTest, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
     server_->Serve("/quiet", Response::Text("quiet"));
-    CInetFile task;
-    task.URL = server_->UrlW("/quiet");
-    task.TargetPath = Local(L"quiet.bin");
+    HttpDownload task(server_->UrlW("/quiet"), Local(L"quiet.bin"), nullptr, kTag);
+    EXPECT_FALSE(task.Started());
     ASSERT_TRUE(task.Start());
     ASSERT_TRUE(task.Start()); // reaps the first run before starting the second
     task.WaitThread();
     recorder_.PumpFor(50ms);
     EXPECT_TRUE(recorder_.Messages().empty());
-    EXPECT_EQ(task.RunCount, 2);
-    EXPECT_EQ(ReadFileBytes(Local(L"quiet.bin.update")), "quiet");
+    EXPECT_TRUE(task.Started());
+    EXPECT_EQ(ReadFileBytes(Local(L"quiet.bin")), "quiet");
     EXPECT_TRUE(server_->WaitForRequests(2, 5s));
 }
 

@@ -1,29 +1,14 @@
 #pragma once
-// Files and folders for the session tests: a temporary folder removed afterwards, whole-file
-// reads and writes, the demo programs built beside the tests.
+// What the session tests need beyond the shared file helpers: temporary-file counts, the demo
+// programs built beside the tests, waiting for programs the code under test starts.
+
+#include "support/TestFiles.h"
 
 #include <windows.h>
 
 #include <string>
 
-// A fresh folder under the temporary folder, removed with everything in it at scope exit.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-
-    // `name` inside the folder; an empty name gives the folder itself.
-    std::wstring Path(const std::wstring& name) const;
-
-private:
-    std::wstring root_;
-};
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
-std::string ReadFileBytes(const std::wstring& path); // empty when unreadable
-bool PathExists(const std::wstring& path);
+using namespace testsupport;
 
 // How many files in the user's temporary folder match `pattern` (such as "Xml*.tmp").
 size_t CountTemporaryFiles(const std::wstring& pattern);

@@ -1,4 +1,4 @@
-// Downloads one address with CInetFile the way the updater does (messages posted to a window
+// Downloads one address with HttpDownload the way the updater does (messages posted to a window
 // that a message loop drains) and prints the throughput:
 //   bench_inetfile <url> <local file>
 // Output: "inetfile <bytes> bytes <seconds> s <MiB/s> MiB/s", or a failure line and exit code 1.
@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "net/InetFile.h"
+#include "net/HttpDownload.h"
+
+using namespace net;
 
 namespace {
 
@@ -31,12 +33,7 @@ int wmain(int argc, wchar_t** argv) {
     HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, windowClass.hInstance, nullptr);
 
-    CInetFile task;
-    task.URL = argv[1];
-    task.TargetPath = argv[2];
-    task.Kind = 1;
-    task.StatusCallback = true;
-    task.NotifyWindow = window;
+    HttpDownload task(argv[1], argv[2], window, 1);
 
     const auto started = std::chrono::steady_clock::now();
     if (!task.Start()) {
@@ -46,8 +43,9 @@ int wmain(int argc, wchar_t** argv) {
     int code = -1;
     MSG msg;
     while (code < 0 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_DOWNLOAD_DONE)
-            code = LOWORD(msg.wParam);
+        if (msg.message == WM_DOWNLOAD_DONE) {
+            code = UnpackDone(msg.wParam, msg.lParam).Code;
+        }
         ::DispatchMessageW(&msg);
     }
     const double seconds =
@@ -58,7 +56,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("inetfile failed with code %d\n", code);
         return 1;
     }
-    const double bytes = static_cast<double>(task.Received.load());
+    const double bytes = static_cast<double>(task.Received());
     std::printf("inetfile %.0f bytes %.3f s %.2f MiB/s\n", bytes, seconds,
                 bytes / seconds / (1024.0 * 1024.0));
     return 0;

@@ -1,0 +1,38 @@
+#pragma once
+// The plan of a run: the manifest's entries placed on this machine, cut down to the out-of-date
+// ones.
+
+#include "manifest/FileEntry.h"
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace manifest {
+
+// The folders an entry's InstallDir chooses from: the running program's folder (the default),
+// the Windows folder and the system folder.
+struct BaseFolders {
+    std::wstring Program;
+    std::wstring Windows;
+    std::wstring System;
+};
+BaseFolders ThisMachinesFolders();
+
+// The local path of an entry: base folder chosen by InstallDir, then LocalPath, then FileName.
+std::wstring TargetPathOf(const FileEntry& entry, const BaseFolders& folders);
+
+// One entry per File element of the manifest at `path`, in document order, each with its
+// TargetPath. Nothing when the document cannot be loaded; needs COM initialised on the calling
+// thread.
+std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
+                                                  const BaseFolders& folders);
+
+// Decides every entry and drops the current ones; returns how many remain.
+unsigned KeepOutdated(std::deque<FileEntry>& entries);
+
+// Sum of the low 32 bits of Length of the entries marked NeedsUpdate, wrapping modulo 2^32.
+uint32_t TotalLength(const std::deque<FileEntry>& entries);
+
+} // namespace manifest

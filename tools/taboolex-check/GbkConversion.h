@@ -1,7 +1,0 @@
-#pragma once
-
-#include <string>
-
-// UTF-8 text to GBK (code page 936). False when the input is not valid UTF-8 or holds a
-// character that GBK cannot represent; `out` is then unspecified.
-bool Utf8ToGbk(const std::string& in, std::string& out);
