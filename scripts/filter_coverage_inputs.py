@@ -5,7 +5,10 @@
 
   zh-list.txt, en-list.txt   the Chinese and English lists of the npm package naughty-words
                              (one entry per line, as listed)
-  dictionary.txt             the words of /usr/share/dict/american-english (Debian wamerican)
+  dictionary.txt             the words of /usr/share/dict/american-english (Debian wamerican),
+                             less those that are vulgar themselves: an entry of the English
+                             list, spaces removed, with an ending at most ("fuckers", "shitty",
+                             "pornographic"); a hit there is no false hit
   poems.txt                  the lines of the 300 Tang and 100 Song poems of Debian fortunes-zh,
                              titles and authors included, colour codes and separators removed
   technical.txt              the lines of the Chinese (Simplified) Debian Reference, text form,
@@ -23,6 +26,17 @@ DICTIONARY = "/usr/share/dict/american-english"
 TECHNICAL = "/usr/share/debian-reference/debian-reference.zh-cn.txt.gz"
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 HAN = re.compile(r"[\u4e00-\u9fff]")
+ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
+           "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
+           "ies", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
+           "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
+
+
+def vulgar(word, listed):
+    stem = word.lower()
+    if stem.endswith("'s"):
+        stem = stem[:-2]
+    return any(stem.startswith(e) and stem[len(e):] in ENDINGS for e in listed if e in stem)
 
 
 def write(path, lines):
@@ -34,12 +48,14 @@ def write(path, lines):
 
 def main(out, naughty):
     counts = {}
+    lists = {}
     for lang in ("zh", "en"):
         with open(os.path.join(naughty, lang + ".json"), encoding="utf-8") as f:
-            entries = [e for e in json.load(f) if e.strip()]
-        counts[lang + "-list"] = write(os.path.join(out, lang + "-list.txt"), entries)
+            lists[lang] = [e for e in json.load(f) if e.strip()]
+        counts[lang + "-list"] = write(os.path.join(out, lang + "-list.txt"), lists[lang])
+    listed = {e.replace(" ", "").lower() for e in lists["en"]}
     with open(DICTIONARY, encoding="utf-8") as f:
-        words = [w.strip() for w in f if w.strip()]
+        words = [w.strip() for w in f if w.strip() and not vulgar(w.strip(), listed)]
     counts["dictionary"] = write(os.path.join(out, "dictionary.txt"), words)
     poems = []
     for path in POEMS:

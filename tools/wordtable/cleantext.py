@@ -18,7 +18,9 @@ TECHNICAL = "/usr/share/debian-reference/debian-reference.zh-cn.txt.gz"
 REQUIRED = "wamerican fortunes-zh debian-reference-zh-cn"
 # Endings that keep a word what it was: inflections, and the doubled consonant before them.
 ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
-           "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest")
+           "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
+           "ies", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
+           "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 
 
@@ -58,7 +60,7 @@ class CleanText:
                 return True
         return False
 
-    def hits(self, text):
+    def hits(self, text, words=True):
         """The ordinary words and lines the entry fires in (empty when none)."""
         text = text.replace(" ", "")
         if any(text[i:i + 2] not in self.pairs for i in range(len(text) - 1)):
@@ -66,6 +68,6 @@ class CleanText:
         found = []
         if text in self.line_text:
             found += [line for line in self.lines if text in line]
-        if text.isascii() and text in self.dictionary_text:
+        if words and text.isascii() and text in self.dictionary_text:
             found += [w for w in self.words if text in w and not self._vulgar_word(w, text)]
         return found

@@ -339,6 +339,11 @@ def build_pool(src):
             groups = groups_for(text, theme)
             if groups:
                 pool.add(text, groups, TIER_CORE, name)
+    # A few words too common in chat to leave out fire in a handful of dictionary words
+    # ("pussycat", "snigger"); they are checked against the lines of text only.
+    for text in src.supplement.get("english despite rare words", []):
+        if gbk_ok(text) and not src.clean.hits(text, words=False):
+            pool.add(text, [1], TIER_CORE, "supplement")
     for text in src.supplement.get("english", []):
         for variant in ([text, text.capitalize(), text.upper()] if text in ENGLISH_CASED
                         else [text]):
@@ -382,7 +387,7 @@ def build_pool(src):
                     and theme_of(w) is not None and not ex.rejects(w)):
                 english.append(w)
     for w in english:
-        if len(w) < MIN_LEN[1] or len(w) > MAX_LEN[1]:
+        if len(w) < MIN_LEN[1] or len(w) > MAX_LEN[1] or src.fires_in_clean_text(w):
             continue
         pool.add(w, [1], TIER_ENGLISH, "english", key=w)
     for w in english:
