@@ -28,7 +28,7 @@ COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 HAN = re.compile(r"[\u4e00-\u9fff]")
 ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
            "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
-           "ies", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
+           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
            "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
 
 

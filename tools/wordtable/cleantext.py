@@ -19,7 +19,7 @@ REQUIRED = "wamerican fortunes-zh debian-reference-zh-cn"
 # Endings that keep a word what it was: inflections, and the doubled consonant before them.
 ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
            "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
-           "ies", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
+           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
            "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 

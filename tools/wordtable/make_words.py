@@ -445,6 +445,7 @@ WITHIN_GROUP_1 = 16
 CROSS_COPIES = [(0, 1, 40), (1, 2, 32), (3, 4, 30), (4, 5, 18)]
 TRIPLES = 8
 DIGIT_ENTRIES = 9
+ENGLISH_FREE = 60
 CONTACT_RE = re.compile(r"^(?:qq|q|[a-z]{1,8})?([0-9]{9,10})[\u4e00-\u9fff]{0,8}$")
 
 
@@ -705,7 +706,11 @@ def build_layout(pool, src):
             raise SystemExit("only %d strings fit both group %d and group %d"
                              % (len(chosen), a + 1, b + 1))
 
-    # Everything else from the pools, preferred group first, then in source order.
+    # Everything else from the pools, preferred group first, then in source order. The search
+    # may not swap out the English list's own words (not their capitalised forms) while the
+    # ASCII entries of group 2 leave it some room (ENGLISH_FREE slots) to meet the profile.
+    ascii_room = (TARGET["group_ascii_only"][1] - ENGLISH_FREE
+                  - sum(1 for i in layout.slots[1] if layout.ascii[i]))
     for g in range(GROUPS):
         order = sorted((c for c in pool.items if eligible(layout, c, g)),
                        key=lambda c: (c.groups.index(g), c.tier, c.order))
@@ -713,7 +718,9 @@ def build_layout(pool, src):
             if len(layout.slots[g]) == SIZES[g]:
                 break
             if c.index not in special_ids and layout.usable(c.index):
-                layout.put(c.index, g)
+                keep = c.origin == "english" and c.text == c.text.lower() and ascii_room > 0
+                ascii_room -= keep
+                layout.put(c.index, g, fixed=keep)
         if len(layout.slots[g]) != SIZES[g]:
             raise SystemExit("group %d: %d entries, need %d" % (g + 1, len(layout.slots[g]),
                                                                  SIZES[g]))
