@@ -36,7 +36,9 @@ def vulgar(word, listed):
     stem = word.lower()
     if stem.endswith("'s"):
         stem = stem[:-2]
-    return any(stem.startswith(e) and stem[len(e):] in ENDINGS for e in listed if e in stem)
+    # An ending may take over the word's last letter (vagina, vaginae, vaginal).
+    return any(stem.startswith(e) and (stem[len(e):] in ENDINGS or stem[len(e) - 1:] in ENDINGS)
+               for e in listed if e in stem)
 
 
 def write(path, lines):

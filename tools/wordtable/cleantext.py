@@ -56,7 +56,9 @@ class CleanText:
     def _vulgar_word(self, word, text):
         stem = _stem_forms(word)
         for base in [text.lower()] + [p for p in self.profane if p in stem]:
-            if stem.startswith(base) and stem[len(base):] in ENDINGS:
+            # An ending may take over the word's last letter (vagina, vaginae, vaginal).
+            if stem.startswith(base) and (stem[len(base):] in ENDINGS
+                                          or stem[len(base) - 1:] in ENDINGS):
                 return True
         return False
 

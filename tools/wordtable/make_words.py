@@ -389,7 +389,10 @@ def build_pool(src):
     for w in english:
         if len(w) < MIN_LEN[1] or len(w) > MAX_LEN[1] or src.fires_in_clean_text(w):
             continue
-        pool.add(w, [1], TIER_ENGLISH, "english", key=w)
+        c = pool.add(w, [1], TIER_ENGLISH, "english", key=w)
+        # Plain words ahead of spellings with digits and signs (b!tch, 4r5e).
+        if c.origin == "english" and not w.isalpha():
+            c.order += 1_000_000
     for w in english:
         for variant in (w[:1].upper() + w[1:], w.upper()):
             if (variant != w and MIN_LEN[1] <= len(variant) <= MAX_LEN[1]
@@ -445,7 +448,7 @@ WITHIN_GROUP_1 = 16
 CROSS_COPIES = [(0, 1, 40), (1, 2, 32), (3, 4, 30), (4, 5, 18)]
 TRIPLES = 8
 DIGIT_ENTRIES = 9
-ENGLISH_FREE = 60
+ENGLISH_FREE = 40
 CONTACT_RE = re.compile(r"^(?:qq|q|[a-z]{1,8})?([0-9]{9,10})[\u4e00-\u9fff]{0,8}$")
 
 
