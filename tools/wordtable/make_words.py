@@ -781,9 +781,11 @@ HEADER = """\
 #     with whitespace.
 #
 # The filter removes every space from a text before it searches, so the entries with a space
-# can never match; a repeated entry never changes an answer. Both are kept as the table has
-# always had them. Letters are compared case-sensitively, which is why some words appear in
-# several spellings.
+# can never match; each that names a useful word is also listed without its spaces. A repeated
+# entry never changes an answer. Both are kept as the table has always had them. Letters are
+# compared case-sensitively, which is why some words appear in several spellings. No entry
+# fires inside a word of an English dictionary or a line of classical poetry or of a Chinese
+# technical text (tools/wordtable/cleantext.py).
 """
 
 
