@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What the banned-word filter catches and what it wrongly flags, measured with the native
-# library through out/native/taboolex-check (built first if missing).
+# library through out/native/taboolex-check (built first if missing), on GBK copies of the texts.
 #
 #   scripts/filter-coverage.sh [-v]      (-v also lists every flagged clean line and every miss)
 #
@@ -46,15 +46,15 @@ python3 "$repo/scripts/filter_coverage_inputs.py" "$cache" "$cache/npm/node_modu
 # flagged NAME: the lines of NAME.txt the filter flags, one per line, into NAME.flagged.
 flagged() {
     local status=0
-    "$check" --utf8 "$cache/$1.txt" >"$cache/$1.flagged" 2>"$cache/$1.errors" || status=$?
-    # Status 2 with lines read: some line holds a character GBK lacks (an entry of the lists
-    # written in characters outside GBK); such a line counts as not flagged.
-    if [ "$status" -gt 1 ] && [ "$verbose" = 1 ]; then
-        sed "s/^/  note: /" "$cache/$1.errors" >&2
+    "$check" "$cache/$1.txt" >"$cache/$1.flagged" 2>"$cache/$1.errors" || status=$?
+    if [ "$status" -gt 1 ]; then
+        cat "$cache/$1.errors" >&2
+        exit 2
     fi
     wc -l <"$cache/$1.flagged"
 }
 lines() { wc -l <"$cache/$1.txt"; }
+utf8() { iconv -f GBK -t UTF-8; }
 
 failed=0
 # report LABEL NAME KIND LIMIT: KIND "caught" needs share >= LIMIT %, "flagged" count < LIMIT.
@@ -69,13 +69,14 @@ report() {
         [ $((n * 100)) -ge $((limit * total)) ] || failed=1
         if [ "$verbose" = 1 ]; then
             echo "  missed:"
-            cut -d: -f2- "$cache/$name.flagged" | sed 's/^ //' | sort >"$cache/$name.hit"
-            sort "$cache/$name.txt" | comm -23 - "$cache/$name.hit" | sed 's/^/    /'
+            cut -d: -f2- "$cache/$name.flagged" | sed 's/^ //' | LC_ALL=C sort >"$cache/$name.hit"
+            LC_ALL=C sort "$cache/$name.txt" | LC_ALL=C comm -23 - "$cache/$name.hit" | utf8 |
+                sed 's/^/    /'
         fi
     else
         printf '%-44s %5d of %5d lines   (target < %d)\n' "$label" "$n" "$total" "$limit"
         [ "$n" -lt "$limit" ] || failed=1
-        [ "$verbose" = 1 ] && sed 's/^/    /' "$cache/$name.flagged"
+        [ "$verbose" = 1 ] && utf8 <"$cache/$name.flagged" | sed 's/^/    /'
     fi
     return 0
 }

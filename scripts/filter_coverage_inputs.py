@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the inputs of scripts/filter-coverage.sh as UTF-8 files, one text per line.
+"""Writes the inputs of scripts/filter-coverage.sh as GBK files, one text per line.
+
+A character GBK cannot hold becomes "?" (a no-break space a space), so that every line is
+still checked: none of them can be part of a banned word.
 
     filter_coverage_inputs.py OUTDIR NAUGHTY_WORDS_DIR
 
@@ -42,9 +45,9 @@ def vulgar(word, listed):
 
 
 def write(path, lines):
-    with open(path, "w", encoding="utf-8", newline="\n") as f:
+    with open(path, "w", encoding="gbk", errors="replace", newline="\n") as f:
         for line in lines:
-            f.write(line + "\n")
+            f.write(line.replace("\u00a0", " ") + "\n")
     return len(lines)
 
 

@@ -377,7 +377,7 @@ def build_pool(src):
     # in capitals (the filter is case-sensitive, and chat writes all three).
     english = []
     for w in src.english:
-        if w.lower() in ex.words or " " in w or src.fires_in_clean_text(w):
+        if ex.rejects(w) or " " in w or src.fires_in_clean_text(w):
             continue
         english.append(w)
     for name in ("辱骂", "色情类", "广告", "毒品", "其他"):
