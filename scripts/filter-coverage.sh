@@ -3,6 +3,7 @@
 # library through out/native/taboolex-check (built first if missing), on GBK copies of the texts.
 #
 #   scripts/filter-coverage.sh [-v]      (-v also lists every flagged clean line and every miss)
+#   TABOOLEX_CHECK=path/to/taboolex-check scripts/filter-coverage.sh   (another build, another table)
 #
 # Caught: the share of the entries of two public banned-word lists that are independent of the
 # table's sources, the Chinese and the English list of the npm package naughty-words (CC BY 4.0).
@@ -17,7 +18,7 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 verbose=0
 [[ "${1:-}" == "-v" ]] && verbose=1
 cache="${FILTER_COVERAGE_CACHE:-$repo/build/filter-coverage}"
-check="$repo/out/native/taboolex-check"
+check="${TABOOLEX_CHECK:-$repo/out/native/taboolex-check}"
 
 need=()
 [ -f /usr/share/dict/american-english ] || need+=(wamerican)
