@@ -3,7 +3,7 @@
 # library through out/native/taboolex-check (built first if missing), on GBK copies of the texts.
 #
 #   scripts/filter-coverage.sh [-v]      (-v also lists every flagged clean line and every miss)
-#   TABOOLEX_CHECK=path/to/taboolex-check scripts/filter-coverage.sh   (another build, another table)
+#   TABOOLEX_CHECK=other/taboolex-check scripts/filter-coverage.sh    (another build or table)
 #
 # Caught: the share of the entries of two public banned-word lists that are independent of the
 # table's sources, the Chinese and the English list of the npm package naughty-words (CC BY 4.0).

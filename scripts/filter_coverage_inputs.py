@@ -31,8 +31,9 @@ COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 HAN = re.compile(r"[\u4e00-\u9fff]")
 ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
            "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
-           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
-           "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
+           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize",
+           "ized", "izes", "izing", "ographer", "ographers", "ographic", "ography", "house",
+           "houses")
 
 
 def vulgar(word, listed):

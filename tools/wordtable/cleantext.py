@@ -19,12 +19,13 @@ REQUIRED = "wamerican fortunes-zh debian-reference-zh-cn"
 # Endings that keep a word what it was: inflections, and the doubled consonant before them.
 ENDINGS = ("", "s", "es", "ed", "d", "er", "ers", "ing", "y", "ier", "iest", "ish", "ty",
            "tier", "tiest", "ting", "ted", "ged", "ging", "ped", "ping", "py", "pier", "piest",
-           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize", "ized", "izes",
-           "izing", "ographer", "ographers", "ographic", "ography", "house", "houses")
+           "ies", "tish", "al", "ae", "ic", "ous", "uous", "ly", "ness", "iness", "ize",
+           "ized", "izes", "izing", "ographer", "ographers", "ographic", "ography", "house",
+           "houses")
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 
 
-def _stem_forms(word):
+def _stem(word):
     word = word.lower()
     if word.endswith("'s"):
         word = word[:-2]
@@ -54,7 +55,7 @@ class CleanText:
             self.pairs.update(text[i:i + 2] for i in range(len(text) - 1))
 
     def _vulgar_word(self, word, text):
-        stem = _stem_forms(word)
+        stem = _stem(word)
         for base in [text.lower()] + [p for p in self.profane if p in stem]:
             # An ending may take over the word's last letter (vagina, vaginae, vaginal).
             if stem.startswith(base) and (stem[len(base):] in ENDINGS
@@ -62,7 +63,7 @@ class CleanText:
                 return True
         return False
 
-    def hits(self, text, words=True):
+    def hits(self, text):
         """The ordinary words and lines the entry fires in (empty when none)."""
         text = text.replace(" ", "")
         if any(text[i:i + 2] not in self.pairs for i in range(len(text) - 1)):
@@ -70,6 +71,6 @@ class CleanText:
         found = []
         if text in self.line_text:
             found += [line for line in self.lines if text in line]
-        if words and text.isascii() and text in self.dictionary_text:
+        if text.isascii() and text in self.dictionary_text:
             found += [w for w in self.words if text in w and not self._vulgar_word(w, text)]
         return found

@@ -10,7 +10,8 @@ Inputs:
       extract_english.py;
   supplement.txt: entries written for this project (game-hall cheating, trading and spam terms)
       and the spaced spellings the table carries;
-  exclude.txt: everyday words, political topics, religions and personal names to leave out.
+  exclude.txt: everyday words, political topics, religions and personal names to leave out;
+  ordinary text (cleantext.py, from three Debian packages): no entry may fire in it.
 
 The table has a fixed profile (group sizes, ASCII, spacing, duplicate, length and redundancy
 figures; filter/table/wordtable.py computes and prints them). The generator meets it in four
@@ -339,11 +340,6 @@ def build_pool(src):
             groups = groups_for(text, theme)
             if groups:
                 pool.add(text, groups, TIER_CORE, name)
-    # A few words too common in chat to leave out fire in a handful of dictionary words
-    # ("pussycat", "snigger"); they are checked against the lines of text only.
-    for text in src.supplement.get("english despite rare words", []):
-        if gbk_ok(text) and not src.clean.hits(text, words=False):
-            pool.add(text, [1], TIER_CORE, "supplement")
     for text in src.supplement.get("english", []):
         for variant in ([text, text.capitalize(), text.upper()] if text in ENGLISH_CASED
                         else [text]):
