@@ -1,0 +1,121 @@
+#include "FileReplace.h"
+
+
+#include "FileUtil.h"
+#include "WideString.h"
+
+namespace {
+
+constexpr wchar_t kAsideSuffix[] = L".old";
+// Far more than the copies a run can leave: each is removed at the next start, so only copies
+// still running (or held by a scanner) survive.
+constexpr int kMaxAsideNames = 100;
+
+std::wstring AsideName(const std::wstring& program, int n) {
+    return n == 0 ? program + kAsideSuffix : FormatW(L"%ls.%d%ls", program.c_str(), n, kAsideSuffix);
+}
+
+std::wstring BaseName(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// True for "<base>.old" and "<base>.<digits>.old", compared without letter case.
+bool IsAsideNameOf(const std::wstring& name, const std::wstring& base) {
+    const size_t suffixLength = std::size(kAsideSuffix) - 1;
+    if (name.size() < base.size() + suffixLength ||
+        !EqualsNoCase(std::wstring_view(name).substr(0, base.size()), base) ||
+        !EqualsNoCase(std::wstring_view(name).substr(name.size() - suffixLength), kAsideSuffix)) {
+        return false;
+    }
+    std::wstring_view middle =
+        std::wstring_view(name).substr(base.size(), name.size() - base.size() - suffixLength);
+    if (middle.empty()) {
+        return true;
+    }
+    if (middle.size() < 2 || middle[0] != L'.') {
+        return false;
+    }
+    for (wchar_t c : middle.substr(1)) {
+        if (c < L'0' || c > L'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+DWORD ReplaceFileInOneStep(const std::wstring& source, const std::wstring& target) {
+    // One rename: the file system swaps the name over, so there is no moment without a target.
+    // ReplaceFileW would keep the old file's attributes and security too, but it fails outright
+    // for a read-only or missing target and its partial failures leave a backup to sort out.
+    if (::MoveFileExW(source.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+    }
+    return ::GetLastError();
+}
+
+DWORD MoveProgramAside(const std::wstring& program, std::wstring* asideName) {
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int n = 0; n < kMaxAsideNames; ++n) {
+        std::wstring candidate = AsideName(program, n);
+        // A leftover that can go makes room for the usual name; one that cannot (still running)
+        // is skipped.
+        ::DeleteFileW(candidate.c_str());
+        // No MOVEFILE_REPLACE_EXISTING: a copy that could not be deleted may be a running
+        // program too, and replacing it would fail anyway.
+        if (::MoveFileExW(program.c_str(), candidate.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            if (asideName != nullptr) {
+                *asideName = candidate;
+            }
+            return ERROR_SUCCESS;
+        }
+        error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS &&
+            error != ERROR_ACCESS_DENIED) {
+            return error; // the program itself cannot be moved; another name will not help
+        }
+    }
+    return error;
+}
+
+DWORD ReplaceRunningProgram(const std::wstring& source, const std::wstring& program) {
+    std::wstring aside;
+    DWORD error = MoveProgramAside(program, &aside);
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    error = ReplaceFileInOneStep(source, program);
+    if (error != ERROR_SUCCESS) {
+        // Put the running program back, so the installation keeps a working updater.
+        ::MoveFileExW(aside.c_str(), program.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+    return error;
+}
+
+int RemoveProgramsSetAside(const std::wstring& program) {
+    const std::wstring folder = FolderOf(program);
+    const std::wstring base = BaseName(program);
+    const std::wstring pattern =
+        (folder == program ? std::wstring() : folder + L"\\") + base + L".*";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int removed = 0;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            IsAsideNameOf(found.cFileName, base)) {
+            std::wstring path =
+                (folder == program ? std::wstring() : folder + L"\\") + found.cFileName;
+            if (::DeleteFileW(path.c_str())) {
+                ++removed;
+            }
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
+}
