@@ -1,6 +1,5 @@
 #include "FileReplace.h"
 
-
 #include "FileUtil.h"
 #include "WideString.h"
 
@@ -12,7 +11,8 @@ constexpr wchar_t kAsideSuffix[] = L".old";
 constexpr int kMaxAsideNames = 100;
 
 std::wstring AsideName(const std::wstring& program, int n) {
-    return n == 0 ? program + kAsideSuffix : FormatW(L"%ls.%d%ls", program.c_str(), n, kAsideSuffix);
+    return n == 0 ? program + kAsideSuffix
+                  : FormatW(L"%ls.%d%ls", program.c_str(), n, kAsideSuffix);
 }
 
 std::wstring BaseName(const std::wstring& path) {

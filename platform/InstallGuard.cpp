@@ -55,8 +55,7 @@ std::wstring InstallGuard::MutexName(const std::wstring& folder) {
     }
     std::wstring name = kMutexPrefix + key;
     if (name.size() >= MAX_PATH) {
-        name = FormatW(L"%ls#%016llx", kMutexPrefix,
-                       static_cast<unsigned long long>(Fnv1a(key)));
+        name = FormatW(L"%ls#%016llx", kMutexPrefix, static_cast<unsigned long long>(Fnv1a(key)));
     }
     return name;
 }

@@ -8,8 +8,8 @@ std::wstring PathKey(const std::wstring& path) {
     }
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {
-        DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                     nullptr);
+        DWORD n =
+            ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
         if (n == 0) {
             return {};
         }

@@ -50,9 +50,9 @@ void RunLog::Write(std::wstring_view line) noexcept {
     try {
         SYSTEMTIME now{};
         ::GetLocalTime(&now);
-        std::wstring text = FormatW(L"%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
-                                    now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                    now.wMilliseconds);
+        std::wstring text =
+            FormatW(L"%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
+                    now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
         text.append(line);
         for (wchar_t& c : text) {
             if (c == L'\r' || c == L'\n') {
