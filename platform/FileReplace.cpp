@@ -10,9 +10,8 @@ constexpr wchar_t kAsideSuffix[] = L".old";
 // still running (or held by a scanner) survive.
 constexpr int kMaxAsideNames = 100;
 
-std::wstring AsideName(const std::wstring& program, int n) {
-    return n == 0 ? program + kAsideSuffix
-                  : FormatW(L"%ls.%d%ls", program.c_str(), n, kAsideSuffix);
+std::wstring AsideName(const std::wstring& path, int n) {
+    return n == 0 ? path + kAsideSuffix : FormatW(L"%ls.%d%ls", path.c_str(), n, kAsideSuffix);
 }
 
 std::wstring BaseName(const std::wstring& path) {
@@ -57,16 +56,16 @@ DWORD ReplaceFileInOneStep(const std::wstring& source, const std::wstring& targe
     return ::GetLastError();
 }
 
-DWORD MoveProgramAside(const std::wstring& program, std::wstring* asideName) {
+DWORD SetFileAside(const std::wstring& path, std::wstring* asideName) {
     DWORD error = ERROR_FILE_EXISTS;
     for (int n = 0; n < kMaxAsideNames; ++n) {
-        std::wstring candidate = AsideName(program, n);
+        std::wstring candidate = AsideName(path, n);
         // A leftover that can go makes room for the usual name; one that cannot (still running)
         // is skipped.
         ::DeleteFileW(candidate.c_str());
         // No MOVEFILE_REPLACE_EXISTING: a copy that could not be deleted may be a running
         // program too, and replacing it would fail anyway.
-        if (::MoveFileExW(program.c_str(), candidate.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        if (::MoveFileExW(path.c_str(), candidate.c_str(), MOVEFILE_WRITE_THROUGH)) {
             if (asideName != nullptr) {
                 *asideName = candidate;
             }
@@ -75,31 +74,32 @@ DWORD MoveProgramAside(const std::wstring& program, std::wstring* asideName) {
         error = ::GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS &&
             error != ERROR_ACCESS_DENIED) {
-            return error; // the program itself cannot be moved; another name will not help
+            return error; // the file itself cannot be moved; another name will not help
         }
     }
     return error;
 }
 
-DWORD ReplaceRunningProgram(const std::wstring& source, const std::wstring& program) {
+DWORD ReplaceSettingOldAside(const std::wstring& source, const std::wstring& target) {
     std::wstring aside;
-    DWORD error = MoveProgramAside(program, &aside);
+    DWORD error = SetFileAside(target, &aside);
     if (error != ERROR_SUCCESS) {
         return error;
     }
-    error = ReplaceFileInOneStep(source, program);
+    error = ReplaceFileInOneStep(source, target);
     if (error != ERROR_SUCCESS) {
-        // Put the running program back, so the installation keeps a working updater.
-        ::MoveFileExW(aside.c_str(), program.c_str(), MOVEFILE_WRITE_THROUGH);
+        // Put the old file back, so the installation keeps it (and a working updater).
+        ::MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
     }
     return error;
 }
 
-int RemoveProgramsSetAside(const std::wstring& program) {
-    const std::wstring folder = FolderOf(program);
-    const std::wstring base = BaseName(program);
-    const std::wstring pattern =
-        (folder == program ? std::wstring() : folder + L"\\") + base + L".*";
+int RemoveCopiesSetAside(const std::wstring& path) {
+    const std::wstring folder = FolderOf(path);
+    const std::wstring base = BaseName(path);
+    const std::wstring prefix = folder == path ? std::wstring() : folder + L"\\";
+    // "<name>.*" also matches "<name>" itself; IsAsideNameOf sorts the names out.
+    const std::wstring pattern = prefix + base + L".*";
     WIN32_FIND_DATAW found{};
     HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -109,9 +109,7 @@ int RemoveProgramsSetAside(const std::wstring& program) {
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
             IsAsideNameOf(found.cFileName, base)) {
-            std::wstring path =
-                (folder == program ? std::wstring() : folder + L"\\") + found.cFileName;
-            if (::DeleteFileW(path.c_str())) {
+            if (::DeleteFileW((prefix + found.cFileName).c_str())) {
                 ++removed;
             }
         }

@@ -17,17 +17,19 @@
 // rename then fails, and the file vanishes when the holder lets go.
 DWORD ReplaceFileInOneStep(const std::wstring& source, const std::wstring& target);
 
-// Windows lets the file of a running program be renamed but not replaced or deleted. Renames
-// `program` to a free name of the form "<program>.old" or "<program>.<n>.old" beside it and
-// returns ERROR_SUCCESS with that name in `asideName`, or the Windows error.
-DWORD MoveProgramAside(const std::wstring& program, std::wstring* asideName);
+// Windows lets the file of a running program, or a file held open with delete sharing, be
+// renamed but not replaced or deleted. Renames `path` to a free name of the form "<path>.old" or
+// "<path>.<n>.old" beside it and returns ERROR_SUCCESS with that name in `asideName`, or the
+// Windows error (a file held without delete sharing cannot be moved).
+DWORD SetFileAside(const std::wstring& path, std::wstring* asideName);
 
-// Replaces a program file that may be running: moves it aside, then puts `source` in its place.
-// If the second step fails the program file is moved back, so the name is never left empty.
-// ERROR_SUCCESS or the Windows error of the step that failed.
-DWORD ReplaceRunningProgram(const std::wstring& source, const std::wstring& program);
+// Replaces a file that may be running or held: sets it aside, then puts `source` in its place;
+// the updater renews its own program file this way. If the second step fails, the old file is
+// moved back, so a failure leaves both files as they were. Unlike ReplaceFileInOneStep there is
+// a moment between the two renames without a file at `target`: a crash there leaves the old
+// file whole under its aside name. ERROR_SUCCESS or the Windows error of the step that failed.
+DWORD ReplaceSettingOldAside(const std::wstring& source, const std::wstring& target);
 
-// Deletes the copies that MoveProgramAside left beside `program` in earlier runs. Copies still
-// running (another updater that has not ended yet) stay for a later start. Returns how many
-// were deleted.
-int RemoveProgramsSetAside(const std::wstring& program);
+// Deletes the copies that SetFileAside left beside `path` in earlier runs (called at the next
+// start). Copies still running or held stay for a later start. Returns how many were deleted.
+int RemoveCopiesSetAside(const std::wstring& path);

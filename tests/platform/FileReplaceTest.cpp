@@ -31,8 +31,6 @@ TEST(FileReplace, AHeldTargetIsEitherReplacedOrKeptWholeButNeverLost) {
         DWORD error = ReplaceFileInOneStep(source, target);
         const std::string whileHeld = ReadBytes(target);
         ::CloseHandle(held);
-        std::printf("replace while held with %s sharing: error %lu\n", holder.Name,
-                    static_cast<unsigned long>(error));
         if (error == ERROR_SUCCESS) {
             EXPECT_EQ(ReadBytes(target), "new") << holder.Name;
             EXPECT_EQ(ReadBytes(source), "<missing>") << holder.Name;
@@ -42,6 +40,25 @@ TEST(FileReplace, AHeldTargetIsEitherReplacedOrKeptWholeButNeverLost) {
             EXPECT_EQ(ReadBytes(source), "new") << holder.Name;
         }
     }
+}
+
+TEST(FileReplace, AFileAnotherProcessHoldsWithDeleteSharingCanBeReplacedBySettingItAside) {
+    ScratchFolder folder;
+    const std::wstring target = folder.Path(L"GameCore.dll");
+    const std::wstring source = target + L".update";
+    ASSERT_TRUE(WriteBytes(target, "old"));
+    ASSERT_TRUE(WriteBytes(source, "new"));
+    OtherProcess scanner;
+    ASSERT_TRUE(scanner.Start(OtherProcess::ThisProgram(), folder.Path(), {target, L""}));
+    if (ReplaceFileInOneStep(source, target) != ERROR_SUCCESS) {
+        EXPECT_EQ(ReadBytes(target), "old");
+        ASSERT_EQ(ReplaceSettingOldAside(source, target), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(ReadBytes(target), "new");
+    scanner.Stop();
+    EXPECT_EQ(ReadBytes(target), "new");
+    RemoveCopiesSetAside(target);
+    EXPECT_EQ(ReadBytes(target + L".old"), "<missing>");
 }
 
 TEST(FileReplace, AReadOnlyTargetIsNeverLostAndAFolderOfThatNameStays) {
@@ -74,18 +91,16 @@ TEST(FileReplace, TheRunningProgramIsRenewedAndItsOldCopyGoesAtTheNextStart) {
     ASSERT_TRUE(running.Start(program, folder.Path(), {}));
 
     ASSERT_TRUE(WriteBytes(program + L".update", "new program"));
-    DWORD direct = ReplaceFileInOneStep(program + L".update", program);
-    std::printf("replacing the running program's file directly: error %lu\n",
-                static_cast<unsigned long>(direct));
-    if (direct == ERROR_SUCCESS) {
+    // Windows and Wine both refuse to replace a running program's file in one rename.
+    if (ReplaceFileInOneStep(program + L".update", program) == ERROR_SUCCESS) {
         ASSERT_TRUE(WriteBytes(program + L".update", "new program"));
     }
-    ASSERT_EQ(ReplaceRunningProgram(program + L".update", program), ERROR_SUCCESS);
+    ASSERT_EQ(ReplaceSettingOldAside(program + L".update", program), ERROR_SUCCESS);
     EXPECT_EQ(ReadBytes(program), "new program");
     EXPECT_EQ(ReadBytes(program + L".update"), "<missing>");
 
     running.Stop();
-    EXPECT_GE(RemoveProgramsSetAside(program), 1);
+    EXPECT_GE(RemoveCopiesSetAside(program), 1);
     // "Refreshor.exe.*" also matches "Refreshor.exe" itself, as on Windows.
     WIN32_FIND_DATAW found{};
     HANDLE search = ::FindFirstFileW((program + L".*").c_str(), &found);
@@ -109,13 +124,13 @@ TEST(FileReplace, CleanupRemovesOnlyCopiesSetAsideForThatProgram) {
     for (const wchar_t* name : kept) {
         ASSERT_TRUE(WriteBytes(folder.Path(name), "x"));
     }
-    EXPECT_EQ(RemoveProgramsSetAside(program), 2);
+    EXPECT_EQ(RemoveCopiesSetAside(program), 2);
     for (const wchar_t* name : kept) {
         EXPECT_EQ(ReadBytes(folder.Path(name)), "x");
     }
     // The next copy set aside takes the usual name again.
     std::wstring aside;
-    ASSERT_EQ(MoveProgramAside(program, &aside), ERROR_SUCCESS);
+    ASSERT_EQ(SetFileAside(program, &aside), ERROR_SUCCESS);
     EXPECT_EQ(aside, program + L".old");
 }
 
