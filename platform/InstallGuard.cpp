@@ -96,11 +96,20 @@ void InstallGuard::MarkWindow(HWND window, const std::wstring& folder) {
     ::SetPropW(window, kWindowProperty, FolderTag(folder));
 }
 
-bool InstallGuard::BringMarkedWindowToFront(const std::wstring& folder) {
+bool InstallGuard::BringMarkedWindowToFront(const std::wstring& folder, DWORD waitMilliseconds) {
+    constexpr DWORD kLookAgainAfter = 50;
     WindowSearch search{FolderTag(folder), nullptr};
-    ::EnumWindows(MatchMarkedWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) {
-        return false;
+    const ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
+    for (;;) {
+        ::EnumWindows(MatchMarkedWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            break;
+        }
+        if (::GetTickCount64() >= deadline) {
+            return false;
+        }
+        // Nothing to wait on across processes but the window's appearance itself.
+        ::Sleep(kLookAgainAfter);
     }
     if (::IsIconic(search.found)) {
         ::ShowWindow(search.found, SW_RESTORE);

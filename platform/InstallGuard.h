@@ -32,9 +32,10 @@ public:
 
     // Marks `window` as the updater window of `folder`, so that a second updater can find it.
     static void MarkWindow(HWND window, const std::wstring& folder);
-    // Brings the window marked for `folder` (in whichever process) to the front (restored if it
-    // was minimised). False when no such window exists (yet).
-    static bool BringMarkedWindowToFront(const std::wstring& folder);
+    // Brings the window marked for `folder` (in whichever process) to the front, restored if it
+    // was minimised. An updater that started a moment earlier may not have its window yet, so
+    // this looks again for up to `waitMilliseconds`. False when no such window turned up.
+    static bool BringMarkedWindowToFront(const std::wstring& folder, DWORD waitMilliseconds = 0);
 
 private:
     HANDLE mutex_ = nullptr;

@@ -34,7 +34,19 @@ TEST(InstallGuard, ASecondUpdaterGivesWayFindsTheFirstWindowAndTakesOverWhenItDi
         InstallGuard second(installation + L"\\.\\");
         EXPECT_FALSE(second.Owned());
         EXPECT_TRUE(second.HeldElsewhere());
+        // Someone else's window in front first, so that the call has something to change.
+        HWND ours = ::CreateWindowExW(0, L"STATIC", L"second updater", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      50, 50, nullptr, nullptr, nullptr, nullptr);
+        ::SetForegroundWindow(ours);
         EXPECT_TRUE(InstallGuard::BringMarkedWindowToFront(installation));
+        // The other process takes the foreground when it next reads its messages.
+        wchar_t title[64] = {};
+        for (int i = 0; i < 100 && std::wstring(title) != L"other updater"; ++i) {
+            ::Sleep(20);
+            ::GetWindowTextW(::GetForegroundWindow(), title, 64);
+        }
+        EXPECT_STREQ(title, L"other updater");
+        ::DestroyWindow(ours);
         EXPECT_FALSE(InstallGuard::BringMarkedWindowToFront(scratch.Path()));
         InstallGuard elsewhere(scratch.Path());
         EXPECT_TRUE(elsewhere.Owned());
