@@ -72,9 +72,12 @@ DWORD SetFileAside(const std::wstring& path, std::wstring* asideName) {
             return ERROR_SUCCESS;
         }
         error = ::GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS &&
-            error != ERROR_ACCESS_DENIED) {
-            return error; // the file itself cannot be moved; another name will not help
+        // Only a name that is still taken (a delete-pending file counts: it answers "access
+        // denied") is worth skipping; when the name is free the file itself cannot be moved,
+        // and another name will not help.
+        if (::GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return error;
         }
     }
     return error;

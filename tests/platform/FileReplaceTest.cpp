@@ -29,6 +29,11 @@ TEST(FileReplace, AHeldTargetIsEitherReplacedOrKeptWholeButNeverLost) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         DWORD error = ReplaceFileInOneStep(source, target);
+        if (error != ERROR_SUCCESS && (holder.Sharing & FILE_SHARE_DELETE) == 0) {
+            // Without delete sharing the file cannot even be set aside.
+            EXPECT_NE(ReplaceSettingOldAside(source, target), ERROR_SUCCESS);
+            EXPECT_EQ(ReadBytes(target + L".old"), "<missing>");
+        }
         const std::string whileHeld = ReadBytes(target);
         ::CloseHandle(held);
         if (error == ERROR_SUCCESS) {
