@@ -1,3 +1,4 @@
+#include "publish/FileContent.h"
 #include "publish/LastWriteTime.h"
 #include "publish/PathText.h"
 #include "publish/PublishCommandLine.h"
@@ -33,12 +34,16 @@ std::string Read(const fs::path& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The two halves of a file's time as the manifest writes them.
+// The file's digest and the two halves of its time as the manifest writes them.
 std::string Times(const fs::path& path) {
+    FileContent content;
+    std::string why;
+    EXPECT_TRUE(ReadFileContent(path, content, why)) << why;
     uint64_t t = 0;
     std::string error;
     EXPECT_TRUE(ReadLastWriteFileTime(path, t, error)) << error;
-    return "    <FileDateLow>" + std::to_string(static_cast<uint32_t>(t)) +
+    return "    <Sha256>" + HexDigest(content.Digest) + "</Sha256>\n    <FileDateLow>" +
+           std::to_string(static_cast<uint32_t>(t)) +
            "</FileDateLow>\n    <FileDateHigh>" + std::to_string(static_cast<uint32_t>(t >> 32)) +
            "</FileDateHigh>\n";
 }
@@ -113,33 +118,46 @@ TEST_F(Publisher, WritesOneReadableFileElementPerFileSortedByPath) {
     EXPECT_EQ(Read(Release() / "UpDataGame.xml"), expected);
 }
 
-TEST_F(Publisher, LeavesItsOwnOutputAndExcludedFilesOut) {
+TEST_F(Publisher, LeavesItsOwnOutputVersionControlAndExcludedFilesOut) {
     WriteAll(Release() / "game.exe", "x");
     WriteAll(Release() / "game.pdb", "x");
     WriteAll(Release() / ".git" / "config", "x");
+    WriteAll(Release() / "sub" / ".svn" / "entries", "x");
     WriteAll(Release() / "UpDataGame.xml", "an older manifest");
     WriteAll(Release() / "UpDataGame.xml.tmp123", "what a killed run left");
     PublishRequest request = Request();
     request.ManifestPath = Release() / "sub" / ".." / "UpDataGame.xml";
-    fs::create_directories(Release() / "sub");
     request.ServerListPath = Release() / "UpdataDll.xml";
     request.Servers = {"main=http://127.0.0.1:18080/UpDataGame.xml"};
-    request.Excludes = {".git", "*.pdb"};
+    request.Excludes = {"*.pdb"};
     CollectingSink sink;
     ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
-    // Published twice: neither the manifest nor the server list nor the temporary files of the
-    // first run turn up in the second.
+    // Published again under other names and without the list: the first run's manifest and
+    // list are still known for what they are.
+    request.ManifestPath = Release() / "beta.xml";
+    request.ServerListPath.clear();
+    request.Servers.clear();
     ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
-    const std::string xml = Read(Release() / "UpDataGame.xml");
+    const std::string xml = Read(Release() / "beta.xml");
     EXPECT_NE(xml.find("<FileName>game.exe</FileName>"), std::string::npos);
-    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), 2 + 8 + 1) << xml;
+    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), 2 + 9 + 1) << xml;
     EXPECT_EQ(Read(Release() / "UpdataDll.xml"), "main|http://127.0.0.1:18080/UpDataGame.xml\r\n");
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(Release()))
         ++files;
-    EXPECT_EQ(files, 7u); // nothing temporary left behind but the killed run's file
-    ASSERT_EQ(sink.Warnings.size(), 2u);
-    EXPECT_NE(sink.Warnings[0].find("UpDataGame.xml.tmp123"), std::string::npos);
+    EXPECT_EQ(files, 8u); // nothing temporary left behind but the killed run's file
+    std::string warnings;
+    for (const std::string& w : sink.Warnings)
+        warnings += w + "\n";
+    EXPECT_NE(warnings.find("UpDataGame.xml.tmp123: left behind"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("UpdataDll.xml: the server list lies inside"), std::string::npos);
+    EXPECT_NE(warnings.find("UpdataDll.xml: a server list written"), std::string::npos);
+    EXPECT_NE(warnings.find("UpDataGame.xml: a manifest written"), std::string::npos);
+
+    request.IncludeVersionControl = true;
+    ASSERT_TRUE(Publish(request, sink)) << sink.AllErrors();
+    EXPECT_NE(Read(Release() / "beta.xml").find("<LocalPath>sub\\.svn</LocalPath>"),
+              std::string::npos);
 }
 
 TEST_F(Publisher, RefusesWhatTheUpdaterCannotServeAndWritesNothing) {
@@ -158,7 +176,7 @@ TEST_F(Publisher, RefusesWhatTheUpdaterCannotServeAndWritesNothing) {
 
     request = Request();
     request.Rules = {{false, "*.txt:Execute=maybe"}};
-    EXPECT_NE(refusal(request).find("YES or NO"), std::string::npos);
+    EXPECT_NE(refusal(request).find("YES or NO, not \"maybe\""), std::string::npos);
 
     request = Request();
     request.ServerListPath = folder_.Path() / "list.txt";
@@ -212,32 +230,59 @@ TEST_F(Publisher, RefusesNamesWindowsCannotHold) {
 }
 #endif
 
-TEST(PublishCommandLine, ReadsOptionsInOrderAndRefusesIncompleteOnes) {
-    PublishRequest request;
+TEST(PublishCommandLine, ReadsOptionsInOrderAndRefusesMistakesBeforeAnythingRuns) {
+    ToolCommand command;
     std::string error;
     ASSERT_EQ(ParsePublishCommandLine({"--base", "http://h/", "--rules", "r.txt", "rel",
-                                       "--rule=*.dll:Register=YES", "--exclude", "*.pdb"},
-                                      request, error),
+                                       "--rule=*.dll:Register=YES", "--exclude", "*.pdb",
+                                       "--sign-key", "old.pem", "--sign-key", "new.pem"},
+                                      command, error),
               CommandLineOutcome::Run)
         << error;
+    const PublishRequest& request = command.Publish;
     EXPECT_EQ(request.ReleaseFolder, fs::path("rel"));
     ASSERT_EQ(request.Rules.size(), 2u);
     EXPECT_TRUE(request.Rules[0].IsFile);
     EXPECT_EQ(request.Rules[1].Text, "*.dll:Register=YES");
     EXPECT_EQ(request.Excludes, std::vector<std::string>{"*.pdb"});
+    EXPECT_EQ(request.SigningKeys.size(), 2u);
 
-    EXPECT_EQ(ParsePublishCommandLine({"--help"}, request, error), CommandLineOutcome::Help);
+    EXPECT_EQ(ParsePublishCommandLine({"--help"}, command, error), CommandLineOutcome::Help);
     EXPECT_EQ(ParsePublishCommandLine({"--server-list", "l.txt", "--server", "a=http://h/"},
-                                      request, error),
+                                      command, error),
               CommandLineOutcome::Run);
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"rel"},
-          {"--base", "http://h/"},
-          {"--base"},
-          {"--base", "http://h/", "a", "b"},
-          {"--bogus", "rel"},
-          {"--server", "a=http://h/", "--base", "http://h", "rel"}}) {
-        EXPECT_EQ(ParsePublishCommandLine(wrong, request, error), CommandLineOutcome::Error);
-        EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ParsePublishCommandLine({"--generate-key", "k.pem", "k.pub.pem"}, command, error),
+              CommandLineOutcome::Run);
+    EXPECT_EQ(command.Action, ToolAction::GenerateKey);
+    EXPECT_EQ(ParsePublishCommandLine({"--verify", "m.xml", "--public-key", "k.pub.pem"}, command,
+                                      error),
+              CommandLineOutcome::Run);
+    EXPECT_EQ(command.Action, ToolAction::Verify);
+
+    const struct {
+        std::vector<std::string> Arguments;
+        const char* Error;
+    } wrong[] = {
+        {{"rel"}, "--base URL is required"},
+        {{"--base", "http://h/"}, "no release folder"},
+        {{"--base"}, "needs a value"},
+        {{"--base", "http://h/", "a", "b"}, "more than one"},
+        {{"--bogus", "rel"}, "unknown option"},
+        {{"--base", "http://h", "--base", "http://g", "rel"}, "--base is given twice"},
+        {{"--base", "http://h", "--rule", "*.ocx:Bogus=YES", "rel"}, "KEY one of"},
+        {{"--base", "http://h", "--rule", "*.ocx:Register=maybe", "rel"}, "not \"maybe\""},
+        {{"--server", "a=http://h/"}, "--server needs --server-list"},
+        {{"--server-list", "l.txt", "--server", "nameonly"}, "NAME=ADDRESS"},
+        {{"--server-list", "l.txt"}, "at least one --server"},
+        {{"--generate-key", "k.pem"}, "needs two files"},
+        {{"--verify", "m.xml"}, "--public-key"},
+        {{"--verify", "m.xml", "--public-key", "k", "--base", "http://h/", "rel"}, "of its own"},
+        {{"--base", "http://h", "--rule", "a\x1B[2J:Register=maybe", "rel"}, "a\\x1B[2J"},
+    };
+    for (const auto& c : wrong) {
+        EXPECT_EQ(ParsePublishCommandLine(c.Arguments, command, error),
+                  CommandLineOutcome::Error)
+            << c.Error;
+        EXPECT_NE(error.find(c.Error), std::string::npos) << error;
     }
 }
