@@ -5,6 +5,8 @@
 #include <sddl.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace publish {
 
@@ -30,16 +32,38 @@ std::string ErrorText(DWORD error) {
     return ascii.empty() ? number : ascii + " (" + number + ")";
 }
 
+// A protected access list with one entry: full access for the user running the tool. (The
+// "owner rights" SID would be shorter, but Wine maps it to no Unix permission at all.)
+std::wstring OwnerOnlyDescriptor() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    wchar_t* sid = nullptr;
+    if (size != 0 &&
+        ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+        std::wstring descriptor = std::wstring(L"D:P(A;;FA;;;") + sid + L")";
+        ::LocalFree(sid);
+        ::CloseHandle(token);
+        return descriptor;
+    }
+    ::CloseHandle(token);
+    return {};
+}
+
 } // namespace
 
 bool CreateNewFile(const std::filesystem::path& path, std::string_view bytes, bool ownerOnly,
                    std::string& why) {
-    // Owner-only: a protected list with one entry, full access for the file's owner.
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (ownerOnly) {
-        if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                L"D:P(A;;FA;;;OW)", SDDL_REVISION_1, &descriptor, nullptr)) {
+        const std::wstring text = OwnerOnlyDescriptor();
+        if (text.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                text.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
             why = ErrorText(::GetLastError());
             return false;
         }
