@@ -328,20 +328,26 @@ TEST_F(Publisher, WarnsAboutValuesThatWouldNotDoWhatIsMeant) {
     fs::last_write_time(Release() / "later.txt",
                         fs::file_time_type::clock::now() + std::chrono::hours(48));
     const std::string level(60, 'f');
-    WriteAll(Release() / level / level / level / level / "deep.txt", "x");
     WriteAll(Release() / level / level / "short.txt", "x");
+#ifndef _WIN32 // Wine's own paths stop at 260 characters
+    WriteAll(Release() / level / level / level / level / "deep.txt", "x");
+#endif
     CollectingSink sink;
     ASSERT_TRUE(Publish(Request(), sink)) << sink.AllErrors();
     std::string all;
     for (const std::string& w : sink.Warnings)
         all += w + "\n";
+#ifndef _WIN32
     EXPECT_EQ(sink.Warnings.size(), 3u) << all;
-    EXPECT_NE(all.find("zero.dll: its file version is 0.0.0.0"), std::string::npos) << all;
-    EXPECT_NE(all.find("later.txt: its time lies in the future"), std::string::npos) << all;
     EXPECT_NE(all.find("deep.txt: installed under C:\\Program Files (x86)\\Halvenport, its "
                        "download path is 293 characters long"),
               std::string::npos)
         << all;
+#else
+    EXPECT_EQ(sink.Warnings.size(), 2u) << all;
+#endif
+    EXPECT_NE(all.find("zero.dll: its file version is 0.0.0.0"), std::string::npos) << all;
+    EXPECT_NE(all.find("later.txt: its time lies in the future"), std::string::npos) << all;
 }
 
 #ifndef _WIN32
