@@ -53,9 +53,8 @@ std::string Times(const fs::path& path) {
     std::string error;
     EXPECT_TRUE(ReadLastWriteFileTime(path, t, error)) << error;
     return "    <Sha256>" + HexDigest(content.Digest) + "</Sha256>\n    <FileDateLow>" +
-           std::to_string(static_cast<uint32_t>(t)) +
-           "</FileDateLow>\n    <FileDateHigh>" + std::to_string(static_cast<uint32_t>(t >> 32)) +
-           "</FileDateHigh>\n";
+           std::to_string(static_cast<uint32_t>(t)) + "</FileDateLow>\n    <FileDateHigh>" +
+           std::to_string(static_cast<uint32_t>(t >> 32)) + "</FileDateHigh>\n";
 }
 
 class Publisher : public ::testing::Test {
@@ -260,9 +259,8 @@ TEST_F(Publisher, SignsWithEveryKeyAndWritesAllOrNothing) {
     const fs::path signature = Release() / "UpDataGame.xml.sig";
     sink.Notes.clear();
     EXPECT_TRUE(VerifySignedManifest(manifest, {newPublic}, sink)) << sink.AllErrors();
-    EXPECT_TRUE(VerifySignedManifest(manifest, {fs::path(PUBLISH_TEST_KEYS) /
-                                                "demo-manifest-key.pub.pem"},
-                                     sink));
+    EXPECT_TRUE(VerifySignedManifest(
+        manifest, {fs::path(PUBLISH_TEST_KEYS) / "demo-manifest-key.pub.pem"}, sink));
     ASSERT_EQ(sink.Notes.size(), 2u);
     EXPECT_NE(sink.Notes[1].find("dee7629be0c7a90f verifies"), std::string::npos);
 
@@ -394,9 +392,9 @@ TEST(PublishCommandLine, ReadsOptionsInOrderAndRefusesMistakesBeforeAnythingRuns
     EXPECT_EQ(ParsePublishCommandLine({"--generate-key", "k.pem", "k.pub.pem"}, command, error),
               CommandLineOutcome::Run);
     EXPECT_EQ(command.Action, ToolAction::GenerateKey);
-    EXPECT_EQ(ParsePublishCommandLine({"--verify", "m.xml", "--public-key", "k.pub.pem"}, command,
-                                      error),
-              CommandLineOutcome::Run);
+    EXPECT_EQ(
+        ParsePublishCommandLine({"--verify", "m.xml", "--public-key", "k.pub.pem"}, command, error),
+        CommandLineOutcome::Run);
     EXPECT_EQ(command.Action, ToolAction::Verify);
 
     const struct {
@@ -420,8 +418,7 @@ TEST(PublishCommandLine, ReadsOptionsInOrderAndRefusesMistakesBeforeAnythingRuns
         {{"--base", "http://h", "--rule", "a\x1B[2J:Register=maybe", "rel"}, "a\\x1B[2J"},
     };
     for (const auto& c : wrong) {
-        EXPECT_EQ(ParsePublishCommandLine(c.Arguments, command, error),
-                  CommandLineOutcome::Error)
+        EXPECT_EQ(ParsePublishCommandLine(c.Arguments, command, error), CommandLineOutcome::Error)
             << c.Error;
         EXPECT_NE(error.find(c.Error), std::string::npos) << error;
     }

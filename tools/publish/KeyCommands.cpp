@@ -87,8 +87,8 @@ bool VerifySignedManifest(const fs::path& manifest, const std::vector<fs::path>&
     signaturePath += kSignatureSuffix;
     // A manifest of 100,000 files is about 60 MB; anything far larger is not one.
     auto bytes = ReadSmallFile(manifest, 1ull << 30, error);
-    auto signatures = bytes ? ReadSmallFile(signaturePath, kMaxSignatureFileBytes, error)
-                            : std::nullopt;
+    auto signatures =
+        bytes ? ReadSmallFile(signaturePath, kMaxSignatureFileBytes, error) : std::nullopt;
     if (!signatures) {
         sink.Error(error);
         return false;

@@ -200,8 +200,8 @@ std::optional<P256PublicKey> ParsePublicKeyPem(std::string_view text, std::strin
     }
     P256PublicKey key;
     DerReader outer(der->data(), der->size()), info(nullptr, 0);
-    if (!outer.Next(0x30, info) || !ReadAlgorithm(info) || !ReadPoint(info, key) ||
-        !info.AtEnd() || !outer.AtEnd()) {
+    if (!outer.Next(0x30, info) || !ReadAlgorithm(info) || !ReadPoint(info, key) || !info.AtEnd() ||
+        !outer.AtEnd()) {
         error = "not a P-256 public key";
         return std::nullopt;
     }

@@ -11,8 +11,8 @@ namespace publish {
 bool CreateNewFile(const std::filesystem::path& path, std::string_view bytes, bool ownerOnly,
                    std::string& why) {
     // O_EXCL: never through a link or into a file someone else has just made.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          ownerOnly ? 0600 : 0666);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (fd < 0) {
         why = std::strerror(errno);
         return false;

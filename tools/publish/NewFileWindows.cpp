@@ -42,8 +42,7 @@ std::wstring OwnerOnlyDescriptor() {
     ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> buffer(size);
     wchar_t* sid = nullptr;
-    if (size != 0 &&
-        ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+    if (size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
         ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
         std::wstring descriptor = std::wstring(L"D:P(A;;FA;;;") + sid + L")";
         ::LocalFree(sid);

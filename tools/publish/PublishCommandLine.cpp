@@ -52,14 +52,14 @@ struct OptionSpec {
     int Values; // how many values follow
 };
 constexpr OptionSpec kOptions[] = {
-    {"--base", 1},       {"--out", 1},        {"--rule", 1},           {"--rules", 1},
-    {"--exclude", 1},    {"--server-list", 1}, {"--server", 1},        {"--sign-key", 1},
-    {"--include-vcs", 0}, {"--generate-key", 2}, {"--verify", 1},      {"--public-key", 1},
+    {"--base", 1},        {"--out", 1},          {"--rule", 1},   {"--rules", 1},
+    {"--exclude", 1},     {"--server-list", 1},  {"--server", 1}, {"--sign-key", 1},
+    {"--include-vcs", 0}, {"--generate-key", 2}, {"--verify", 1}, {"--public-key", 1},
 };
 
 // Options that may be given once only: a second one is a mistake, not an override.
-constexpr const char* kOnce[] = {"--base", "--out", "--server-list", "--generate-key",
-                                 "--verify", "--include-vcs"};
+constexpr const char* kOnce[] = {"--base",         "--out",    "--server-list",
+                                 "--generate-key", "--verify", "--include-vcs"};
 
 } // namespace
 
@@ -172,8 +172,8 @@ CommandLineOutcome ParsePublishCommandLine(const std::vector<std::string>& argum
                                   !request.ManifestPath.empty() || !request.Rules.empty() ||
                                   !request.Excludes.empty() || !request.SigningKeys.empty() ||
                                   request.IncludeVersionControl;
-        const char* name = command.Action == ToolAction::GenerateKey ? "--generate-key"
-                                                                     : "--verify";
+        const char* name =
+            command.Action == ToolAction::GenerateKey ? "--generate-key" : "--verify";
         if (otherOptions) {
             error = std::string(name) + " is a run of its own: no release folder or publishing "
                                         "options beside it";

@@ -16,9 +16,9 @@ enum class ToolAction { Publish, GenerateKey, Verify };
 struct ToolCommand {
     ToolAction Action = ToolAction::Publish;
     PublishRequest Publish;
-    std::filesystem::path PrivateKey, PublicKey;     // --generate-key
-    std::filesystem::path VerifyManifest;            // --verify
-    std::vector<std::filesystem::path> TrustedKeys;  // --public-key
+    std::filesystem::path PrivateKey, PublicKey;    // --generate-key
+    std::filesystem::path VerifyManifest;           // --verify
+    std::vector<std::filesystem::path> TrustedKeys; // --public-key
 };
 
 // `arguments` without the program's name. Everything that can be checked without touching the

@@ -80,8 +80,8 @@ bool IsLeftOver(const std::string& relative, const std::vector<std::string>& own
     const size_t suffix = relative.rfind(kTemporarySuffix);
     if (suffix == std::string::npos ||
         suffix + std::string_view(kTemporarySuffix).size() == relative.size() ||
-        relative.find_first_not_of("0123456789", suffix + std::string_view(kTemporarySuffix).size()) !=
-            std::string::npos)
+        relative.find_first_not_of(
+            "0123456789", suffix + std::string_view(kTemporarySuffix).size()) != std::string::npos)
         return false;
     const std::string target = relative.substr(0, suffix);
     const std::string name = target.substr(target.rfind('/') + 1);
@@ -194,9 +194,9 @@ void WarnAboutRiskyValues(const ReleaseFile& file, const ManifestEntry& entry, u
     const char* base = entry.Settings.InstallDir == "SYSTEMDIR"    ? "C:\\Windows\\System32"
                        : entry.Settings.InstallDir == "WINDOWSDIR" ? "C:\\Windows"
                                                                    : kTypicalInstallFolder;
-    const size_t installed =
-        Utf16Length(base) + 1 + (entry.LocalPath.empty() ? 0 : Utf16Length(entry.LocalPath) + 1) +
-        Utf16Length(entry.FileName) + kDownloadSuffixLength;
+    const size_t installed = Utf16Length(base) + 1 +
+                             (entry.LocalPath.empty() ? 0 : Utf16Length(entry.LocalPath) + 1) +
+                             Utf16Length(entry.FileName) + kDownloadSuffixLength;
     if (installed > kMaxWindowsPath)
         sink.Warning(DisplayPath(file.FullPath) + ": installed under " + base +
                      ", its download path is " + std::to_string(installed) +

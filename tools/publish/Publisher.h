@@ -22,13 +22,13 @@ struct RuleSource {
 struct PublishRequest {
     std::filesystem::path ReleaseFolder; // empty: no manifest is written
     std::string BaseAddress;
-    std::filesystem::path ManifestPath;   // empty: UpDataGame.xml in the release folder
-    std::vector<RuleSource> Rules;        // in command-line order: later ones win
-    std::vector<std::string> Excludes;    // patterns
-    bool IncludeVersionControl = false;   // .git, .svn and their kind are left out unless set
+    std::filesystem::path ManifestPath; // empty: UpDataGame.xml in the release folder
+    std::vector<RuleSource> Rules;      // in command-line order: later ones win
+    std::vector<std::string> Excludes;  // patterns
+    bool IncludeVersionControl = false; // .git, .svn and their kind are left out unless set
     std::vector<std::filesystem::path> SigningKeys; // private keys (PEM); empty: unsigned
-    std::filesystem::path ServerListPath; // empty: no server list is written
-    std::vector<std::string> Servers;     // "NAME=ADDRESS"
+    std::filesystem::path ServerListPath;           // empty: no server list is written
+    std::vector<std::string> Servers;               // "NAME=ADDRESS"
 };
 
 class MessageSink {

@@ -53,8 +53,9 @@ std::optional<std::string> SignManifest(std::string_view manifest,
         // manifests that no client accepts under the id written here.
         const std::string id = KeyId(key.Public);
         if (!VerifyP256(key.Public, digest, signature)) {
-            error = "key " + id + ": the signature does not verify with the key's own public "
-                                  "half; the key file is damaged";
+            error = "key " + id +
+                    ": the signature does not verify with the key's own public "
+                    "half; the key file is damaged";
             return std::nullopt;
         }
         file += std::string(kAlgorithm) + " " + id + " " +
@@ -97,6 +98,7 @@ bool ParseSignatureFile(std::string_view bytes, std::vector<SignatureLine>& line
         if (!ParseLine(line, parsed)) {
             error = "line " + std::to_string(number) + " of the signature file is not \"" +
                     std::string(kAlgorithm) + " <key id> <signature>\"";
+            lines.clear();
             return false;
         }
         lines.push_back(std::move(parsed));

@@ -31,8 +31,8 @@ std::optional<std::string> SignManifest(std::string_view manifest,
                                         const std::vector<P256PrivateKey>& keys,
                                         std::string& error);
 
-// Every signature line of the file; false with `error` set when the file breaks the format
-// anywhere (a reader that trusts it must not guess).
+// Every signature line of the file; false, with `error` set and no lines, when the file breaks
+// the format anywhere (a reader that trusts it must not guess).
 bool ParseSignatureFile(std::string_view bytes, std::vector<SignatureLine>& lines,
                         std::string& error);
 
