@@ -229,6 +229,8 @@ TEST_F(Publisher, RefusesNamesWindowsCannotHold) {
         EXPECT_FALSE(Publish(Request(), sink)) << c.Name;
         EXPECT_NE(sink.AllErrors().find(c.Why), std::string::npos)
             << c.Name << ": " << sink.AllErrors();
+        for (char ch : sink.AllErrors())
+            EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << c.Name;
         fs::remove_all(Release() / "sub");
     }
     fs::create_directories(Release() / "real");
@@ -312,6 +314,15 @@ TEST_F(Publisher, ReplacesOnlyRegularFiles) {
             << sink.AllErrors();
     }
 #ifndef _WIN32
+    // A folder where no file can be made: the message names the file meant, not a temporary one.
+    PublishRequest request = Request();
+    request.ManifestPath = "/proc/UpDataGame.xml";
+    CollectingSink sink;
+    EXPECT_FALSE(Publish(request, sink));
+    EXPECT_EQ(sink.AllErrors().find("cannot write /proc/UpDataGame.xml: "), 0u)
+        << sink.AllErrors();
+    EXPECT_EQ(sink.AllErrors().find(".tmp"), std::string::npos);
+
     EXPECT_TRUE(fs::is_symlink(folder_.Path() / "link.xml"));
     EXPECT_EQ(Read(folder_.Path() / "real.xml"), "the file a link points at");
     EXPECT_TRUE(fs::is_fifo(folder_.Path() / "fifo.xml"));
