@@ -319,8 +319,7 @@ TEST_F(Publisher, ReplacesOnlyRegularFiles) {
     request.ManifestPath = "/proc/UpDataGame.xml";
     CollectingSink sink;
     EXPECT_FALSE(Publish(request, sink));
-    EXPECT_EQ(sink.AllErrors().find("cannot write /proc/UpDataGame.xml: "), 0u)
-        << sink.AllErrors();
+    EXPECT_EQ(sink.AllErrors().find("cannot write /proc/UpDataGame.xml: "), 0u) << sink.AllErrors();
     EXPECT_EQ(sink.AllErrors().find(".tmp"), std::string::npos);
 
     EXPECT_TRUE(fs::is_symlink(folder_.Path() / "link.xml"));
