@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "platform/ComPtr.h"
 #include "platform/FileUtil.h"
+#include "platform/RunLog.h"
 #include "platform/Winsock.h"
 #include "ui/ResourceIds.h"
 #include "ui/UpdateDialog.h"
@@ -25,6 +26,11 @@ std::wstring LoadResourceString(UINT id, const wchar_t* fallback) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // For support: every run appends what it did. A log that cannot be written is no log; it
+    // never stops the run.
+    RunLog log(RunLog::DefaultPath());
+    log.Write(L"run started: Refreshor " REFRESHOR_VERSION L", command line: " +
+              std::wstring(::GetCommandLineW()));
     ::InitCommonControls();
     // The manifest reader creates its XML document object on this thread. A failure here is
     // reported by that reader when it cannot create the object.
@@ -35,7 +41,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!sockets) {
         std::wstring text =
             LoadResourceString(IDS_SOCKETS_INIT_FAILED, L"Windows 套接字初始化失败。");
+        log.Write(L"box: " + text);
         ::MessageBoxW(nullptr, text.c_str(), ProgramName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        log.Write(L"run ended");
         return 0;
     }
     // No settings store is registered: the installation's settings key ("Torvane棋牌升级模块")
@@ -45,8 +53,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     app::ServerListAddressFromArguments(app::ArgumentText(::GetCommandLineW()), address);
 
     // The run ends by ending the dialog; how it ended is not examined. Destroying the window
-    // afterwards cancels and waits for any download still listed.
-    ui::UpdateDialog dialog(address);
-    dialog.DoModal();
+    // afterwards ends any download still listed (within a bound).
+    {
+        ui::UpdateDialog dialog(address);
+        dialog.UseLog(&log);
+        dialog.DoModal();
+    }
+    log.Write(L"run ended");
     return 0;
 }

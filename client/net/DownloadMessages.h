@@ -12,11 +12,12 @@ namespace net {
 constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 100; // 0x0464
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 101;     // 0x0465
 
-// After every chunk: wParam low word the chunk's size, lParam the bytes received so far in this
-// run (a value: the window never reads through a pointer into a worker's object).
+// While data arrives, at a bounded rate, and once more when the body is complete: lParam the bytes
+// of the file present so far (those an earlier run left included, when the download resumed).
+// The window takes its figures from this value alone, so they are exact however many messages
+// it gets (a value: the window never reads through a pointer into a worker's object).
 struct DownloadProgress {
     uint16_t Tag = 0;
-    uint16_t Chunk = 0;
     uint32_t Received = 0;
 };
 
@@ -34,13 +35,13 @@ inline WPARAM MakeDownloadWParam(uint16_t tag, uint16_t lowWord) {
 }
 
 inline WPARAM ProgressWParam(const DownloadProgress& m) {
-    return MakeDownloadWParam(m.Tag, m.Chunk);
+    return MakeDownloadWParam(m.Tag, 0);
 }
 inline LPARAM ProgressLParam(const DownloadProgress& m) {
     return static_cast<LPARAM>(m.Received);
 }
 inline DownloadProgress UnpackProgress(WPARAM wParam, LPARAM lParam) {
-    return {HIWORD(wParam), LOWORD(wParam), static_cast<uint32_t>(lParam)};
+    return {HIWORD(wParam), static_cast<uint32_t>(lParam)};
 }
 
 inline WPARAM DoneWParam(const DownloadDone& m) {

@@ -33,18 +33,21 @@ bool WorkerThread::StartThread() {
     return true;
 }
 
-void WorkerThread::WaitThread() {
+bool WorkerThread::WaitThread(DWORD milliseconds) {
     if (!DoneEvent) {
-        return;
+        return true;
     }
-    // No time-out: the owner waits as long as the run takes; a derived Run notices its cancel
-    // request within one blocking step.
-    ::WaitForSingleObject(DoneEvent.get(), INFINITE);
+    // The owner waits as long as it chose to: without a limit, as long as the run takes (a
+    // derived Run notices its cancel request within one blocking step).
+    if (::WaitForSingleObject(DoneEvent.get(), milliseconds) != WAIT_OBJECT_0) {
+        return false;
+    }
     UniqueHandle thread(::InterlockedExchangePointer(&ThreadHandle, nullptr));
     if (thread) {
-        // The event says Run has returned; the thread may still be on its way out.
+        // The event says Run has returned; the thread is on its way out and holds nothing.
         ::WaitForSingleObject(thread.get(), INFINITE);
     }
+    return true;
 }
 
 DWORD WINAPI WorkerThread::ThreadProcedure(void* parameter) {

@@ -30,8 +30,9 @@ public:
     bool StartThread();
 
     // Blocks until no run is in progress and the latest run's thread has exited, then closes
-    // that thread's handle. Returns at once on an idle or never-started object.
-    void WaitThread();
+    // that thread's handle. Returns at once on an idle or never-started object. With a limit:
+    // false when the run had not ended within `milliseconds` (nothing is reaped then).
+    bool WaitThread(DWORD milliseconds = INFINITE);
 
     bool IsUsable() const { return static_cast<bool>(DoneEvent); }
 

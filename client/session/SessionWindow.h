@@ -6,6 +6,8 @@
 
 #include <string>
 
+class RunLog;
+
 namespace session {
 
 class SessionWindow {
@@ -19,6 +21,8 @@ public:
                                 UINT type) = 0;
     // The window that download tasks post their messages to, and that the quit goes to.
     virtual HWND WindowHandle() const = 0;
+    // The run's log for support; null when the run keeps none.
+    virtual RunLog* Log() const { return nullptr; }
 };
 
 } // namespace session

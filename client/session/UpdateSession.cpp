@@ -1,6 +1,7 @@
 #include "session/UpdateSession.h"
 
 #include "platform/FileUtil.h"
+#include "platform/RunLog.h"
 #include "platform/WideString.h"
 #include "session/FileInstaller.h"
 #include "session/ServerListReader.h"
@@ -18,15 +19,54 @@ constexpr const wchar_t* kCaption = L"系统提示";
 // transfer's own codes, so the error text stays the generic connection message.
 constexpr uint16_t kThreadNotStarted = 10;
 
+// How long the end of a run waits for a download it aborted. Closing the request makes a blocked
+// read return at once, so this is a bound for a worker stuck elsewhere in the system, chosen so
+// that the process is gone within 2 s of the user closing the window.
+constexpr DWORD kAbortWaitMs = 1000;
+
+const wchar_t* KindName(TaskKind kind) {
+    switch (kind) {
+    case TaskKind::ServerList:
+        return L"server list";
+    case TaskKind::Manifest:
+        return L"manifest";
+    case TaskKind::UpdateFile:
+        return L"file";
+    }
+    return L"?";
+}
+
 } // namespace
 
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
 UpdateSession::~UpdateSession() {
-    // The running download (if any) may still hold its temporary file open: end it first.
+    // The running download (if any) may still hold its local file open: end it first.
+    CancelDownloads();
+    for (Download& download : downloads_) {
+        if (!download.Task->WaitFor(kAbortWaitMs)) {
+            // Its worker is stuck in the system and still uses the task: the task is left to the
+            // process's end, which follows at once and closes its file.
+            Log(L"a download did not end in time; leaving it to the process's end");
+            (void)download.Task.release();
+        }
+    }
     downloads_.clear();
     for (const std::wstring& path : temporaryFiles_) {
         ::DeleteFileW(path.c_str());
+    }
+}
+
+void UpdateSession::CancelDownloads() {
+    runEnded_ = true;
+    for (Download& download : downloads_) {
+        download.Task->Abort();
+    }
+}
+
+void UpdateSession::Log(const std::wstring& line) const {
+    if (RunLog* log = window_.Log()) {
+        log->Write(line);
     }
 }
 
@@ -54,9 +94,10 @@ void UpdateSession::DeleteTemporaryFile(const std::wstring& path) {
 
 void UpdateSession::Queue(TaskKind kind, const std::wstring& url, const std::wstring& localPath,
                           manifest::FileEntry file) {
-    downloads_.push_back({std::make_unique<net::HttpDownload>(
-                              url, localPath, window_.WindowHandle(), static_cast<uint16_t>(kind)),
-                          kind, std::move(file)});
+    auto task = std::make_unique<net::HttpDownload>(url, localPath, window_.WindowHandle(),
+                                                    static_cast<uint16_t>(kind));
+    task->UseLog(window_.Log());
+    downloads_.push_back({std::move(task), kind, std::move(file)});
 }
 
 UpdateSession::Download* UpdateSession::Find(const void* task) {
@@ -80,6 +121,7 @@ void UpdateSession::ConnectServer() {
     runStarted_ = true;
     std::wstring target = MakeTemporaryFile();
     window_.SetStatusText(FormatW(L"正在连接：%ls", server.Name.c_str()));
+    Log(FormatW(L"server %ls: %ls", server.Name.c_str(), server.Address.c_str()));
     Figures.BytesDone = 0;
     Queue(TaskKind::Manifest, server.Address, target);
 }
@@ -93,6 +135,10 @@ void UpdateSession::QueueFile(manifest::FileEntry file) {
     const std::optional<Sha256Digest> sha256 = file.Sha256;
     Queue(TaskKind::UpdateFile, url, localPath, std::move(file));
     downloads_.back().Task->ExpectContent(length, sha256);
+    // What an earlier run left of the file is continued; the digest proves the result.
+    if (sha256) {
+        downloads_.back().Task->AllowResume();
+    }
 }
 
 void UpdateSession::RunSchedulingStep() {
@@ -106,6 +152,13 @@ void UpdateSession::RunSchedulingStep() {
         return;
     }
     Figures.FileLength = 0;
+    Figures.BytesBeforeFile = Figures.BytesDone;
+    if (!internet_) {
+        // Opened once for the run; when it cannot be, each download tries its own and fails
+        // like a refused connection.
+        internet_ = net::InternetSession::Open();
+    }
+    front.Task->UseSession(internet_);
     if (front.Kind == TaskKind::UpdateFile) {
         window_.SetStatusText(FormatW(L"正在更新文件：%ls", front.File.FileName.c_str()));
         // A release may add a file in a folder the installation does not have yet.
@@ -127,6 +180,7 @@ void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     // The handlers may queue more downloads (a deque keeps references to its elements valid
     // then) and show message boxes; the entry is removed only once they are through.
     const TaskKind kind = download->Kind;
+    Log(FormatW(L"%ls done: code %u", KindName(kind), static_cast<unsigned>(done.Code)));
     switch (kind) {
     case TaskKind::ServerList:
         OnServerListDone(*download, done.Code);
@@ -229,11 +283,13 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
 
 void UpdateSession::LaunchGameHallAndEnd() {
     runEnded_ = true;
+    Log(L"starting the game hall: Halvenport.exe in " + CurrentFolder());
     LaunchGameHall(window_);
 }
 
 void UpdateSession::QuitWithoutGameHall() {
     runEnded_ = true;
+    Log(L"ending without the game hall");
     ::PostMessageW(window_.WindowHandle(), WM_QUIT, 0, 0);
 }
 

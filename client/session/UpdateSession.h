@@ -31,17 +31,18 @@ enum class TaskKind : uint16_t {
 // What the window shows of the run. The session writes the plan; the window's progress handler
 // adds the bytes that arrive.
 struct RunFigures {
-    int32_t FilesToUpdate = 0; // out-of-date files of the plan; 0 until a manifest is in
-    uint32_t TotalBytes = 0;   // their summed length, wrapping at 32 bits
-    uint32_t BytesDone = 0;    // update-file bytes received
-    uint32_t FileLength = 0;   // the manifest's length of the file being fetched; 0 for the lists
+    int32_t FilesToUpdate = 0;    // out-of-date files of the plan; 0 until a manifest is in
+    uint32_t TotalBytes = 0;      // their summed length, wrapping at 32 bits
+    uint32_t BytesDone = 0;       // update-file bytes received
+    uint32_t BytesBeforeFile = 0; // BytesDone when the file being fetched started
+    uint32_t FileLength = 0; // the manifest's length of the file being fetched; 0 for the lists
 };
 
 class UpdateSession {
 public:
     explicit UpdateSession(SessionWindow& window);
-    // Cancels and waits for a running download, destroys the queued ones and removes the
-    // temporary files that were still in use.
+    // Aborts a running download and waits for it (within a bound), destroys the queued ones and
+    // removes the temporary files that were still in use.
     ~UpdateSession();
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
@@ -71,6 +72,14 @@ public:
     // any more. It is also what keeps the timers from starting downloads while a message box of
     // the done handler runs its own message loop.
     bool RunEnded() const { return runEnded_; }
+
+    // The user ended the run: the running download is abandoned now, whatever the network does,
+    // and nothing starts any more. Its local file is closed within the bound the destructor
+    // waits for.
+    void CancelDownloads();
+
+    // A line in the run's log, if the run keeps one. Never fails the run.
+    void Log(const std::wstring& line) const;
 
     // The download being fetched and those still queued.
     size_t TasksListed() const { return downloads_.size(); }
@@ -112,6 +121,9 @@ private:
     bool runStarted_ = false;
     bool runEnded_ = false;
     std::vector<std::wstring> temporaryFiles_;
+    // One session of the HTTP client services for all of the run's downloads, opened with the
+    // first; it keeps the server's connection alive from one file to the next.
+    std::shared_ptr<net::InternetSession> internet_;
 };
 
 } // namespace session

@@ -56,11 +56,17 @@ UpdateDialog::~UpdateDialog() = default;
 void UpdateDialog::SetStatusText(const std::wstring& text) {
     StatusText = text;
     DebugLine(text);
+    if (log_ != nullptr) {
+        log_->Write(L"status: " + text);
+    }
 }
 
 void UpdateDialog::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
                                   UINT type) {
     std::wstring title = caption.empty() ? ProgramName() : caption;
+    if (log_ != nullptr) {
+        log_->Write(L"box: [" + title + L"] " + text);
+    }
     ::MessageBoxW(GetSafeHwnd(), text.c_str(), title.c_str(), type);
 }
 
@@ -137,6 +143,9 @@ void UpdateDialog::RemoveTrayIcon() {
 // Whatever ended the dialog (the session's quit, Enter, Escape, the close command), the icon
 // must not outlive the window.
 void UpdateDialog::OnDestroy() {
+    // The running download is abandoned now rather than when the window object goes: a read
+    // blocked on a silent server returns at once, and the process can end within moments.
+    Session.CancelDownloads();
     RemoveTrayIcon();
 }
 
@@ -144,6 +153,9 @@ void UpdateDialog::OnDestroy() {
 // taken down first: a shell keeps an icon whose window died without removing it until the
 // user's mouse passes over it.
 void UpdateDialog::EndProcessNow() {
+    if (log_ != nullptr) {
+        log_->Write(L"close button: the run ends at once");
+    }
     RemoveTrayIcon();
     ExitProcessNow();
 }
@@ -260,7 +272,9 @@ void UpdateDialog::OnDownloadProgress(const net::DownloadProgress& progress) {
         FilePercent = PercentOf(progress.Received, figures.FileLength);
     }
     if (progress.Tag == static_cast<uint16_t>(session::TaskKind::UpdateFile)) {
-        figures.BytesDone += progress.Chunk;
+        // Each message carries the file's bytes so far, so the total is exact whatever the
+        // messages' rate (and counts what a resumed download found already there).
+        figures.BytesDone = figures.BytesBeforeFile + progress.Received;
         if (figures.TotalBytes > 0) {
             TotalPercent = PercentOf(figures.BytesDone, figures.TotalBytes);
             // The C runtime clock counts milliseconds on this platform.

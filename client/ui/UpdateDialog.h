@@ -6,6 +6,7 @@
 // only shows them.
 
 #include "platform/Dialog.h"
+#include "platform/RunLog.h"
 #include "platform/UniqueHandle.h"
 #include "session/SessionWindow.h"
 #include "session/UpdateSession.h"
@@ -34,6 +35,10 @@ public:
     // A modal box owned by the window; an empty caption gives the program's name.
     void ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT type) override;
     HWND WindowHandle() const override { return GetSafeHwnd(); }
+    RunLog* Log() const override { return log_; }
+    // Where the run's status lines, boxes and downloads are logged; null (the default) for none.
+    // Set before the dialog runs.
+    void UseLog(RunLog* log) { log_ = log; }
 
     // The first step of the run, at the end of the window's initialisation. Virtual so that a
     // window can be run without a session (the window's own tests do).
@@ -93,6 +98,7 @@ private:
     void EndProcessNow();
 
     std::wstring serverListAddress_;
+    RunLog* log_ = nullptr;
     // Notification-area refreshes are rate-limited (see AnimateTrayIcon).
     static constexpr ULONGLONG kTrayRefreshMs = 50;
     ULONGLONG lastTrayRefresh_ = 0;

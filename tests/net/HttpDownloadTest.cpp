@@ -22,10 +22,13 @@ using namespace testsupport;
 
 const std::wstring kDefaultText = L"连接服务器失败, 请检查网络或联系管理员";
 
-// The chunk size of a progress message, the result code of a done message.
+// The result code of a done message.
 WORD Low(const PostedMessage& m) {
-    return m.Message == WM_DOWNLOAD_DONE ? UnpackDone(m.WParam, m.LParam).Code
-                                         : UnpackProgress(m.WParam, m.LParam).Chunk;
+    return UnpackDone(m.WParam, m.LParam).Code;
+}
+// The bytes a progress message reports.
+uint32_t ReceivedOf(const PostedMessage& m) {
+    return UnpackProgress(m.WParam, m.LParam).Received;
 }
 // The tag of either message.
 WORD High(const PostedMessage& m) {
@@ -35,7 +38,7 @@ WORD High(const PostedMessage& m) {
 
 constexpr uint16_t kTag = 1;
 // The most a single read hands over.
-constexpr size_t kChunkBytes = 1024;
+constexpr size_t kChunkBytes = 64 * 1024;
 
 class HttpDownloadTest : public ::testing::Test {
 protected:
@@ -77,9 +80,13 @@ protected:
 
 std::unique_ptr<TestHttpServer> HttpDownloadTest::server_;
 
-TEST_F(HttpDownloadTest, DownloadsTheBodyChunkByChunk) {
-    const size_t size = 50 * 1024 + 517;
-    server_->Serve("/files/data.bin", Response::Generated(size));
+TEST_F(HttpDownloadTest, DownloadsTheBodyReportingExactProgressAtABoundedRate) {
+    const size_t size = 3 * 1024 * 1024 + 517;
+    Response paced = Response::Generated(size);
+    // About 0.6 s of data: several progress messages, far fewer than reads.
+    paced.PaceBytes = 64 * 1024;
+    paced.PaceDelay = 12ms;
+    server_->Serve("/files/data.bin", paced);
     auto task = Task(server_->UrlW("/files/data.bin?v=3&x=a#part"), Local(L"data.bin"));
 
     EXPECT_EQ(Download(*task), DownloadOk);
@@ -89,16 +96,17 @@ TEST_F(HttpDownloadTest, DownloadsTheBodyChunkByChunk) {
     EXPECT_TRUE(task->Started());
 
     auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
-    size_t sum = 0;
+    ASSERT_GE(progress.size(), 2u);
+    // At most one message every 20 ms, and the last one before the done message.
+    EXPECT_LT(progress.size(), 60u);
+    uint32_t previous = 0;
     for (const auto& m : progress) {
-        EXPECT_GE(Low(m), 1);
-        EXPECT_LE(Low(m), 1024);
         EXPECT_EQ(High(m), kTag);
-        sum += Low(m);
-        // Each message carries the bytes so far, not a pointer to read them through.
-        EXPECT_EQ(UnpackProgress(m.WParam, m.LParam).Received, sum);
+        EXPECT_GT(ReceivedOf(m), previous);
+        previous = ReceivedOf(m);
     }
-    EXPECT_EQ(sum, size);
+    // The last figure is exact: the window ends at 100 %.
+    EXPECT_EQ(previous, size);
     EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
 
     // What went over the wire: one GET, the query kept, the fragment not sent, caches bypassed.
@@ -309,12 +317,108 @@ TEST_F(HttpDownloadTest, DeletingARunningTaskCancelsAfterOneRead) {
     EXPECT_EQ(recorder_.Messages().back().Message, WM_DOWNLOAD_DONE);
     auto written = ReadFileBytes(Local(L"slow.bin"));
     ASSERT_TRUE(written);
-    size_t reported = 0;
-    for (const auto& m : recorder_.Messages(WM_DOWNLOAD_PROGRESS)) {
-        reported += Low(m);
-    }
+    auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
+    ASSERT_FALSE(progress.empty());
+    const size_t reported = ReceivedOf(progress.back());
     EXPECT_EQ(written->size(), reported);
     EXPECT_EQ(*written, testsupport::PatternBody(reported));
+}
+
+// A server that accepts and then says nothing, before the headers or in the middle of the body,
+// is a failed server once the time limit has passed: code 2, as for a refused connection.
+TEST_F(HttpDownloadTest, ASilentServerFailsLikeARefusedConnectionAfterTheTimeLimit) {
+    server_->Serve("/silent", Response::Silence());
+    server_->Serve("/stalled", Response::Trickle(100, 60s));
+    auto session = InternetSession::Open({1000, 1000, 1000});
+    ASSERT_TRUE(session);
+    for (const char* path : {"/silent", "/stalled"}) {
+        SCOPED_TRACE(path);
+        recorder_.Clear();
+        auto task = Task(server_->UrlW(path), Local(L"silent.bin"));
+        task->UseSession(session);
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_EQ(Download(*task), DownloadConnectFailed);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);
+        EXPECT_EQ(task->ErrorText(), kDefaultText);
+    }
+}
+
+TEST_F(HttpDownloadTest, ARedirectLoopEndsAfterTenRedirects) {
+    server_->Serve("/loop", Response::RedirectLoop());
+    // A relative target is taken against the address that sent it.
+    server_->Serve("/hop", Response::Redirect("/moved"));
+    server_->Serve("/moved", Response::Text("here"));
+    auto task = Task(server_->UrlW("/loop"), Local(L"loop.bin"));
+    EXPECT_EQ(Download(*task), DownloadRedirectFailed);
+    EXPECT_EQ(task->ErrorText(), L"重定向失败, 请选择其他服务器进行尝试");
+    EXPECT_TRUE(server_->WaitForRequests(11, 5s));
+    EXPECT_EQ(server_->Arrived("/loop"), 11u);
+    EXPECT_FALSE(PathExists(Local(L"loop.bin")));
+
+    recorder_.Clear();
+    auto hop = Task(server_->UrlW("/hop"), Local(L"hop.bin"));
+    EXPECT_EQ(Download(*hop), DownloadOk);
+    EXPECT_EQ(ReadFileBytes(Local(L"hop.bin")), "here");
+}
+
+// What an earlier run left is continued with one range request when the server honours it; any
+// other answer gives the whole file, and kept bytes that do not match are fetched anew.
+TEST_F(HttpDownloadTest, AnInterruptedFileIsContinuedFromWhereItStopped) {
+    const size_t size = 300'000;
+    const size_t kept = 120'000;
+    const std::string published = testsupport::PatternBody(size);
+    const std::optional<Sha256Digest> digest = Sha256Of(published);
+    ASSERT_TRUE(digest);
+    using Ranges = Response::RangeHandling;
+    struct Case {
+        Ranges Handling;
+        bool KeptBytesWrong;
+        size_t Requests;
+        size_t LastBodyBytes;
+    };
+    for (Case c : {Case{Ranges::Honour, false, 1, size - kept},
+                   Case{Ranges::Ignore, false, 1, size}, Case{Ranges::Refuse, false, 2, size},
+                   Case{Ranges::WrongStart, false, 2, size}, Case{Ranges::Honour, true, 2, size}}) {
+        SCOPED_TRACE(static_cast<int>(c.Handling) * 10 + c.KeptBytesWrong);
+        Response response = Response::Text(published);
+        response.Ranges = c.Handling;
+        server_->Serve("/resume", response);
+        server_->ClearRequests();
+        recorder_.Clear();
+        std::string earlier = published.substr(0, kept);
+        if (c.KeptBytesWrong) {
+            earlier[100] ^= 1;
+        }
+        WriteFileBytes(Local(L"resume.bin"), earlier);
+
+        auto task = Task(server_->UrlW("/resume"), Local(L"resume.bin"));
+        task->ExpectContent(size, digest);
+        task->AllowResume();
+        EXPECT_EQ(Download(*task), DownloadOk);
+        EXPECT_EQ(ReadFileBytes(Local(L"resume.bin")), published);
+        ASSERT_TRUE(server_->WaitForRequests(c.Requests, 5s));
+        auto requests = server_->Requests();
+        ASSERT_EQ(requests.size(), c.Requests);
+        EXPECT_EQ(requests[0].Header("Range"), "bytes=" + std::to_string(kept) + "-");
+        EXPECT_EQ(requests.back().BodyBytesSent, c.LastBodyBytes);
+        // The figures count what was already there.
+        auto progress = recorder_.Messages(WM_DOWNLOAD_PROGRESS);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_EQ(ReceivedOf(progress.back()), size);
+        if (c.Requests == 1 && c.Handling == Ranges::Honour) {
+            EXPECT_EQ(ReceivedOf(progress.front()), kept);
+        }
+    }
+    // Without a digest nothing proves the kept bytes: the file is fetched whole.
+    WriteFileBytes(Local(L"resume.bin"), published.substr(0, kept));
+    server_->ClearRequests();
+    recorder_.Clear();
+    auto plain = Task(server_->UrlW("/resume"), Local(L"resume.bin"));
+    plain->ExpectContent(size, std::nullopt);
+    plain->AllowResume();
+    EXPECT_EQ(Download(*plain), DownloadOk);
+    ASSERT_TRUE(server_->WaitForRequests(1, 5s));
+    EXPECT_EQ(server_->Requests()[0].HeaderCount("Range"), 0u);
 }
 
 TEST_F(HttpDownloadTest, WithoutWindowRunsSilentlyAndCanBeStartedAgain) {
