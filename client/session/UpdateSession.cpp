@@ -22,7 +22,7 @@ constexpr uint16_t kThreadNotStarted = 10;
 // How long the end of a run waits for a download it aborted. Closing the request makes a blocked
 // read return at once, so this is a bound for a worker stuck elsewhere in the system, chosen so
 // that the process is gone within 2 s of the user closing the window.
-constexpr DWORD kAbortWaitMs = 1000;
+constexpr DWORD kAbortWaitMs = 500;
 
 const wchar_t* KindName(TaskKind kind) {
     switch (kind) {

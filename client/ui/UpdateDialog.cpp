@@ -147,6 +147,9 @@ void UpdateDialog::OnDestroy() {
     // blocked on a silent server returns at once, and the process can end within moments.
     Session.CancelDownloads();
     RemoveTrayIcon();
+    if (log_ != nullptr) {
+        log_->Write(L"window closed");
+    }
 }
 
 // The close button ends the program on the spot, abandoning running downloads. The icon is

@@ -102,7 +102,7 @@ TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
 TEST_F(EndToEndNetwork, EscapeEndsTheProcessAtOnceWhateverTheServerDoes) {
     server.Serve("/UpDataGame.xml",
                  Response::Text(ManifestOf("slow.dat", testsupport::PatternBody(5000))));
-    server.Serve("/files/slow.dat", Response::Trickle(5000, 1000ms));
+    server.Serve("/files/slow.dat", Response::Trickle(5000, 30s));
     Start();
     ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
     ::Sleep(1500);
