@@ -33,7 +33,9 @@ template <class A> struct GbkText {
 template <class A> struct Utf8Text {
     static bool Continues(unsigned char b) noexcept { return (b & 0xC0u) == 0x80u; }
 
-    static unsigned Of(unsigned cp) noexcept { return A::kUniClass[A::kUniRow[cp >> 8] * 256u + (cp & 0xFFu)]; }
+    static unsigned Of(unsigned cp) noexcept {
+        return A::kUniClass[A::kUniRow[cp >> 8] * 256u + (cp & 0xFFu)];
+    }
 
     static unsigned Next(const unsigned char*& p, const unsigned char* end) noexcept {
         const unsigned b = p[0];
@@ -58,8 +60,8 @@ template <class A> struct Utf8Text {
             }
         } else if (b >= 0xF0u && b <= 0xF4u) {
             if (left >= 4 && Continues(p[1]) && Continues(p[2]) && Continues(p[3])) {
-                const unsigned cp = (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 |
-                                    (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+                const unsigned cp =
+                    (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
                 if (cp >= 0x10000u && cp <= 0x10FFFFu) {
                     p += 4;
                     return 0;
@@ -255,8 +257,8 @@ bool FindFirstMatch(const unsigned char* text, std::size_t length, Reading readi
                                      : Find<Strict, Utf8Text>(text, length, match);
 }
 
-bool MaskMatches(const unsigned char* text, std::size_t length, Reading reading,
-                 Encoding encoding, unsigned char* out, std::size_t* outLength) noexcept {
+bool MaskMatches(const unsigned char* text, std::size_t length, Reading reading, Encoding encoding,
+                 unsigned char* out, std::size_t* outLength) noexcept {
     if (reading == Reading::Exact) {
         return encoding == Encoding::Gbk ? Mask<Exact, GbkText>(text, length, out, outLength)
                                          : Mask<Exact, Utf8Text>(text, length, out, outLength);

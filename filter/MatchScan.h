@@ -20,7 +20,7 @@ bool FindFirstMatch(const unsigned char* text, std::size_t length, Reading readi
 
 // The text with each character of every match replaced by one '*', written to `out` (which may
 // be `text` itself, or must hold `length` bytes). Returns whether anything was masked.
-bool MaskMatches(const unsigned char* text, std::size_t length, Reading reading,
-                 Encoding encoding, unsigned char* out, std::size_t* outLength) noexcept;
+bool MaskMatches(const unsigned char* text, std::size_t length, Reading reading, Encoding encoding,
+                 unsigned char* out, std::size_t* outLength) noexcept;
 
 } // namespace taboolex

@@ -52,8 +52,8 @@ extern "C" int TABOOLEX_CDECL TaboolexFind(const char* text, size_t length, unsi
 
 extern "C" int TABOOLEX_CDECL TaboolexMask(const char* text, size_t length, unsigned flags,
                                            char* out, size_t* outLength) {
-    if ((text == nullptr && length > 0) || (out == nullptr && length > 0) ||
-        outLength == nullptr || (flags & ~kKnownFlags) != 0) {
+    if ((text == nullptr && length > 0) || (out == nullptr && length > 0) || outLength == nullptr ||
+        (flags & ~kKnownFlags) != 0) {
         return TABOOLEX_INVALID;
     }
     // Masking writes behind its reading, which is safe in place but not into a buffer that

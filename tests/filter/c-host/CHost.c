@@ -11,7 +11,8 @@
 static int cxx_runtime_loaded(struct dl_phdr_info* info, size_t size, void* data) {
     (void)size;
     (void)data;
-    return strstr(info->dlpi_name, "libstdc++") != NULL || strstr(info->dlpi_name, "libc++") != NULL;
+    return strstr(info->dlpi_name, "libstdc++") != NULL ||
+           strstr(info->dlpi_name, "libc++") != NULL;
 }
 
 int main(int argc, char** argv) {
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
     }
     if (TaboolexMask(text, strlen(text), TABOOLEX_GBK, masked, &maskedLength) != TABOOLEX_FOUND ||
         (maskedLength == strlen(text) && memcmp(masked, text, maskedLength) == 0) ||
-        memcmp(masked, "\xA1\xA1", 2) != 0 || memcmp(masked + maskedLength - 2, "\xA1\xA1", 2) != 0) {
+        memcmp(masked, "\xA1\xA1", 2) != 0 ||
+        memcmp(masked + maskedLength - 2, "\xA1\xA1", 2) != 0) {
         fprintf(stderr, "TaboolexMask gives the wrong text\n");
         ++failures;
     }

@@ -77,7 +77,8 @@ void CheckCallsWithLength(const std::string& text, unsigned flags) {
     if (masked != found) {
         Fail("a match was found but not masked, or masked but not found");
     }
-    if (copyLength > text.size() || copy.substr(0, copyLength) != inPlace.substr(0, inPlaceLength)) {
+    if (copyLength > text.size() ||
+        copy.substr(0, copyLength) != inPlace.substr(0, inPlaceLength)) {
         Fail("masking in place differs from masking into a copy");
     }
     if (!found) {
