@@ -30,14 +30,36 @@ bool Utf8ToGbk(const std::string& in, std::string& out) {
     return !lossy;
 }
 
+bool GbkToUtf8(const std::string& in, std::string& out) {
+    out.clear();
+    if (in.empty()) {
+        return true;
+    }
+    const int size = static_cast<int>(in.size());
+    const int wideLength =
+        MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, in.data(), size, nullptr, 0);
+    if (wideLength == 0) {
+        return false;
+    }
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, in.data(), size, wide.data(), wideLength);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<size_t>(length));
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+    return length > 0;
+}
+
 #else
 #include <iconv.h>
 
 #include <cerrno>
 
-bool Utf8ToGbk(const std::string& in, std::string& out) {
+namespace {
+
+bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
     out.clear();
-    const iconv_t cd = iconv_open("GBK", "UTF-8");
+    const iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return false;
     }
@@ -57,5 +79,14 @@ bool Utf8ToGbk(const std::string& in, std::string& out) {
     }
     iconv_close(cd);
     return ok;
+}
+} // namespace
+
+bool Utf8ToGbk(const std::string& in, std::string& out) {
+    return Convert("GBK", "UTF-8", in, out);
+}
+
+bool GbkToUtf8(const std::string& in, std::string& out) {
+    return Convert("UTF-8", "GBK", in, out);
 }
 #endif
