@@ -10,19 +10,19 @@
 //   - GBK: a byte 0x81..0xFE followed by any byte but NUL is one character; any other byte is a
 //     character of its own.
 //   - UTF-8 (TABOOLEX_UTF8): a well-formed UTF-8 sequence is one character; any byte that does
-//     not start one is a character of its own. A character outside GBK never matches.
+//     not start one is a character of its own. A character outside GBK never matches and is
+//     never skipped.
 // Then some characters are skipped and the rest compared:
 //   - By default (the reading of IsTaboolex): only the single-byte space is skipped, and a word
 //     matches byte for byte, case-sensitively. Words of the table that hold a space can never
 //     match.
 //   - TABOOLEX_STRICT: spaces, tabs, the full-width space, and every punctuation or symbol
-//     character of GBK are skipped ("外.挂", "外 * 挂" and "外挂" read alike); full-width ASCII
+//     character of GBK (Unicode categories P and S) are skipped ("外.挂", "外 * 挂" and "外挂" read alike); full-width ASCII
 //     reads as ASCII and ASCII letters in either case alike. Words are read the same way, so
 //     "fuck you" in the table matches "FuckYou!" in a text.
 // A word matches where its characters, read this way, follow each other in the text, starting
-// at a character boundary; the skipped characters between them belong to the match. Tabs, line
-// breaks and other characters in no word break a match (by default; in the strict reading tabs
-// are skipped).
+// at a character boundary; the skipped characters between them belong to the match. Any other
+// character that no word holds (a line break, say, or by default a tab) breaks a match.
 //
 // Windows (Taboolex.dll): the class CDirtyString is exported under the names the Microsoft C++
 // compiler gives its members, so hosts built with that compiler use the class directly. Hosts
