@@ -17,9 +17,9 @@
 //     matches byte for byte, case-sensitively. Words of the table that hold a space can never
 //     match.
 //   - TABOOLEX_STRICT: spaces, tabs, the full-width space, and every punctuation or symbol
-//     character of GBK (Unicode categories P and S) are skipped ("外.挂", "外 * 挂" and "外挂" read alike); full-width ASCII
-//     reads as ASCII and ASCII letters in either case alike. Words are read the same way, so
-//     "fuck you" in the table matches "FuckYou!" in a text.
+//     character of GBK (Unicode categories P and S) are skipped, so "外.挂", "外 * 挂" and
+//     "外挂" read alike; full-width ASCII reads as ASCII, and ASCII letters in either case
+//     alike. Words are read the same way, so "fuck you" in the table matches "FuckYou!".
 // A word matches where its characters, read this way, follow each other in the text, starting
 // at a character boundary; the skipped characters between them belong to the match. Any other
 // character that no word holds (a line break, say, or by default a tab) breaks a match.
