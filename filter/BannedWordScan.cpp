@@ -6,7 +6,7 @@ namespace taboolex {
 
 namespace {
 
-using A = automaton::Exact;
+using A = automaton::Presence;
 using State = A::State;
 
 // The class of the character at `p`, moving `p` past it. A lead byte joins the byte after it
@@ -39,7 +39,9 @@ inline State Step(State s, unsigned cls) noexcept {
 
 } // namespace
 
-bool ContainsBannedWord(const char* text) noexcept {
+// Aligned to a cache line: the loops inside are a few dozen bytes, and where they happen to sit
+// against the processor's fetch boundaries changed short-text times by a sixth between builds.
+__attribute__((aligned(64))) bool ContainsBannedWord(const char* text) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     // Two loops, one per kind of state, so that the common case (no word under way) runs the
     // shortest code and each loop's branches are predicted for its own case.

@@ -17,6 +17,12 @@ Two automata are written, one per way of reading a text:
     symbol character of GBK (Unicode categories P and S) are skipped, so "外.挂" and "外 * 挂"
     read as "外挂". A word that folds to nothing is left out.
 
+A third machine serves IsTaboolex, which asks only whether any word is present: the exact
+reading reduced to the words that decide that answer. A word that contains another (starting at
+one of its characters) is dropped, as wherever it would be found the shorter word is found too;
+so no remaining word is a prefix of another, every accepting state is a leaf, and a clean text
+walks fewer and shallower paths. It has GBK tables only.
+
 Each is an Aho-Corasick machine over the characters that occur in its words. A character is a
 GBK character (a byte 0x81..0xFE and the byte after it, or any other single byte) or, for UTF-8
 texts, a Unicode code point of the Basic Multilingual Plane; both map to the same class numbers,
@@ -104,6 +110,19 @@ class Exact(Reading):
 
     def character(self, ch):
         return ch
+
+
+class Presence(Exact):
+    """The exact reading without the words that contain another."""
+
+    def __init__(self, name, groups):
+        super().__init__(name, groups)
+        known = set(self.words)
+        self.words = {
+            w: g for w, g in self.words.items()
+            if not any(w[i:j] in known for i in range(len(w)) for j in range(i + 1, len(w) + 1)
+                       if (i, j) != (0, len(w)))
+        }
 
 
 class Strict(Reading):
@@ -335,6 +354,18 @@ def render_reading(reading, gbk_chars):
         raise ValueError("too many character rows")
     class_type = unsigned_type(end_class)
     name = reading.name
+    presence_only = isinstance(reading, Presence)
+    uni_tables = [] if presence_only else [
+        "    // Class of a code point cp below 0x10000: kUniClass[kUniRow[cp >> 8] * 256 + (cp & 0xFF)].",
+        c_array("std::uint8_t", "kUniRow", uni_row),
+        c_array("Class", "kUniClass", [v for r in uni_rows for v in r]),
+    ]
+    match_tables = [] if presence_only else [
+        "    // Characters on the path to each state, and the longest word ending there.",
+        c_array("std::uint8_t", "kDepth", depth_out),
+        c_array("std::uint8_t", "kMatchLength", length_out),
+        c_array("std::uint8_t", "kMatchGroup", group_out),
+    ]
     return [
         "// %d words; %d states in %d slots; %d character classes; GBK rows %d, UTF-8 rows %d."
         % (len(words), len(order), slot_count, class_count, len(gbk_rows), len(uni_rows)),
@@ -355,9 +386,7 @@ def render_reading(reading, gbk_chars):
         "    // kGbkClass[kGbkRow[lead] * 256 + trail] for a two-byte character.",
         c_array("std::uint8_t", "kGbkRow", lead_row),
         c_array("Class", "kGbkClass", [v for r in gbk_rows for v in r]),
-        "    // Class of a code point cp below 0x10000: kUniClass[kUniRow[cp >> 8] * 256 + (cp & 0xFF)].",
-        c_array("std::uint8_t", "kUniRow", uni_row),
-        c_array("Class", "kUniClass", [v for r in uni_rows for v in r]),
+    ] + uni_tables + [
         "",
         "    // The root's move on each class (kRoot where no word starts with that character).",
         c_array("State", "kRootNext", root_next),
@@ -366,10 +395,7 @@ def render_reading(reading, gbk_chars):
         c_array("State", "kBase", base_out),
         c_array("State", "kCheck", check_out),
         c_array("State", "kFail", fail_out),
-        "    // Characters on the path to each state, and the longest word ending there.",
-        c_array("std::uint8_t", "kDepth", depth_out),
-        c_array("std::uint8_t", "kMatchLength", length_out),
-        c_array("std::uint8_t", "kMatchGroup", group_out),
+    ] + match_tables + [
         "};",
         "",
     ]
@@ -386,6 +412,7 @@ def render(groups):
         "namespace taboolex::automaton {",
         "",
     ]
+    out += render_reading(Presence("Presence", groups), gbk_chars)
     out += render_reading(Exact("Exact", groups), gbk_chars)
     out += render_reading(Strict("Strict", groups), gbk_chars)
     out += ["} // namespace taboolex::automaton", ""]
