@@ -9,12 +9,21 @@ namespace {
 using A = automaton::Presence;
 using State = A::State;
 
+// Chinese text is mostly two-byte characters. GCC lays the single-byte path out first unless
+// told otherwise, which left the Windows DLL a third slower than the native library on chat
+// lines; clang's own layout measured best as it is.
+#if defined(__clang__)
+#define TABOOLEX_TWO_BYTE_FIRST(lead) (lead)
+#else
+#define TABOOLEX_TWO_BYTE_FIRST(lead) __builtin_expect((lead), 1)
+#endif
+
 // The class of the character at `p`, moving `p` past it. A lead byte joins the byte after it
 // into one character; when that byte is the terminating NUL the table answers the end class, so
 // nothing is read beyond the end.
 inline unsigned NextClass(const unsigned char*& p) noexcept {
     const unsigned b = p[0];
-    if (b - 0x81u < 0x7Eu) {
+    if (TABOOLEX_TWO_BYTE_FIRST(b - 0x81u < 0x7Eu)) {
         const unsigned cls = A::kGbkClass[A::kGbkRow[b] * 256u + p[1]];
         p += 2;
         return cls;
