@@ -57,7 +57,7 @@ awk '
     }' "$release/filter_timing.figures" "$win64/bench/filter/filter_timing.figures"
 
 # taboolex-check over the same chat lines, as GBK and as UTF-8 (target: UTF-8 at most twice the
-# time of GBK). Best of three runs each.
+# time of GBK). Best of five runs each.
 lines="$release/chat-lines"
 python3 - "$lines" <<'PY'
 import random, sys
@@ -65,13 +65,13 @@ phrases = ["大家好", "今天运气不错", "再来一局吧", "快点出牌�
            "我先走了，明天见", "等一下，我去倒杯水", "有人一起打麻将吗", "网络有点卡", "gg", "nice"]
 r = random.Random(7)
 text = "\n".join("，".join(r.choice(phrases) for _ in range(r.randrange(1, 6)))
-                 for _ in range(200000)) + "\n"
+                 for _ in range(1000000)) + "\n"
 open(sys.argv[1] + ".utf8", "w", encoding="utf-8").write(text)
 open(sys.argv[1] + ".gbk", "w", encoding="gbk").write(text)
 PY
 best_seconds() { # args...
     local best=""
-    for _ in 1 2 3; do
+    for _ in 1 2 3 4 5; do
         local start end
         start=$(date +%s.%N)
         "$@" >/dev/null || [ $? -eq 1 ]
@@ -86,5 +86,5 @@ gbk=$(best_seconds "$check" "$lines.gbk")
 utf8=$(best_seconds "$check" --utf8 "$lines.utf8")
 echo
 awk -v g="$gbk" -v u="$utf8" -v mib="$(($(stat -c %s "$lines.gbk") / 1048576))" 'BEGIN {
-    printf "taboolex-check, 200000 chat lines (%d MiB as GBK): GBK %.3f s, --utf8 %.3f s, ", mib, g, u
+    printf "taboolex-check, 1000000 chat lines (%d MiB as GBK): GBK %.3f s, --utf8 %.3f s, ", mib, g, u
     printf "UTF-8/GBK %.2f (target at most 2)\n", u / g }'

@@ -37,26 +37,43 @@ struct Options {
     std::vector<std::string> files;
 };
 
-// Whether the bytes are well-formed UTF-8, by the rules the library reads UTF-8 with.
+// Whether the bytes are well-formed UTF-8, by the rules the library reads UTF-8 with: no
+// overlong form, no surrogate, nothing beyond U+10FFFF.
 bool IsUtf8(const std::string& s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    const auto continues = [&](std::ptrdiff_t i) { return p + i < end && (p[i] & 0xC0) == 0x80; };
+    const auto* const end = p + s.size();
     while (p < end) {
         const unsigned b = *p;
         if (b < 0x80) {
             ++p;
-        } else if (b >= 0xC2 && b <= 0xDF && continues(1)) {
-            p += 2;
-        } else if (b >= 0xE0 && b <= 0xEF && continues(1) && continues(2) &&
-                   !(b == 0xE0 && p[1] < 0xA0) && !(b == 0xED && p[1] >= 0xA0)) {
-            p += 3;
-        } else if (b >= 0xF0 && b <= 0xF4 && continues(1) && continues(2) && continues(3) &&
-                   !(b == 0xF0 && p[1] < 0x90) && !(b == 0xF4 && p[1] >= 0x90)) {
-            p += 4;
+            continue;
+        }
+        // The bytes that follow the first, and the range the second must fall in.
+        std::ptrdiff_t more = 0;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            low = b == 0xE0 ? 0xA0 : low;
+            high = b == 0xED ? 0x9F : high;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            low = b == 0xF0 ? 0x90 : low;
+            high = b == 0xF4 ? 0x8F : high;
         } else {
             return false;
         }
+        if (end - p <= more || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (std::ptrdiff_t i = 2; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += more + 1;
     }
     return true;
 }
