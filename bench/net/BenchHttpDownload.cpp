@@ -40,12 +40,14 @@ struct Job {
 double RunHttpDownloads(const std::vector<Job>& jobs, HWND window) {
 #ifdef BENCH_SHARED_SESSION
     std::shared_ptr<InternetSession> session = InternetSession::Open();
+    SharedThread thread;
 #endif
     double bytes = 0;
     for (const Job& job : jobs) {
         HttpDownload task(job.Url, job.Path, window, 2);
 #ifdef BENCH_SHARED_SESSION
         task.UseSession(session);
+        task.UseThread(&thread);
 #endif
         if (!task.Start()) {
             std::fprintf(stderr, "cannot start the download thread\n");
@@ -74,10 +76,10 @@ double RunBareWinInet(const std::vector<Job>& jobs) {
     std::vector<char> buffer(64 * 1024);
     double bytes = 0;
     for (const Job& job : jobs) {
-        HINTERNET session = ::InternetOpenW(L"bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                            nullptr, 0);
-        HINTERNET request = ::InternetOpenUrlW(session, job.Url.c_str(), nullptr, 0,
-                                               INTERNET_FLAG_RELOAD, 0);
+        HINTERNET session =
+            ::InternetOpenW(L"bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        HINTERNET request =
+            ::InternetOpenUrlW(session, job.Url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
         HANDLE file = ::CreateFileW(job.Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (request == nullptr || file == INVALID_HANDLE_VALUE) {
@@ -85,9 +87,9 @@ double RunBareWinInet(const std::vector<Job>& jobs) {
             return -1;
         }
         DWORD count = 0;
-        while (::InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                  &count) &&
-               count > 0) {
+        while (
+            ::InternetReadFile(request, buffer.data(), static_cast<DWORD>(buffer.size()), &count) &&
+            count > 0) {
             DWORD written = 0;
             ::WriteFile(file, buffer.data(), count, &written, nullptr);
             bytes += count;
@@ -120,8 +122,8 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 1; i <= count; ++i) {
             wchar_t name[32];
             std::swprintf(name, 32, L"file%03d.dat", i);
-            jobs.push_back({std::wstring(argv[first]) + name,
-                            std::wstring(argv[first + 1]) + L"\\" + name});
+            jobs.push_back(
+                {std::wstring(argv[first]) + name, std::wstring(argv[first + 1]) + L"\\" + name});
         }
     }
 

@@ -45,6 +45,28 @@ private:
     bool passed_ = false;
 };
 
+// How much the next read asks for. A read waits until it has all it asked for or the body has
+// ended, so a large read on a slow line would freeze the figures for seconds, and a small one on
+// a fast line costs a call per few kilobytes. The size doubles after a read that filled quickly
+// and halves after one that took long, between 1 KiB and kReadSize.
+class ReadSize {
+public:
+    DWORD Next() const { return size_; }
+    void Took(DWORD asked, DWORD got, ULONGLONG milliseconds) {
+        if (got == asked && milliseconds < kQuickMs && size_ < kReadSize) {
+            size_ *= 2;
+        } else if (milliseconds > kSlowMs && size_ > kMinimum) {
+            size_ /= 2;
+        }
+    }
+
+private:
+    static constexpr DWORD kMinimum = 1024;
+    static constexpr ULONGLONG kQuickMs = 20;
+    static constexpr ULONGLONG kSlowMs = 100;
+    DWORD size_ = 8 * 1024;
+};
+
 struct ParsedUrl {
     std::wstring Server;
     std::wstring Object;
@@ -242,7 +264,7 @@ bool HttpDownload::Start() {
     started_ = true;
     WaitThread();
     cancel_ = false;
-    return StartThread();
+    return sharedThread_ != nullptr ? StartOn(*sharedThread_) : StartThread();
 }
 
 void HttpDownload::Abort() {
@@ -474,19 +496,17 @@ DownloadError HttpDownload::Fetch(InternetSession& session, uint64_t resumeFrom)
     uint64_t posted = present;
     code = DownloadOk;
     RateLimit progress(kProgressIntervalMs);
+    ReadSize readSize;
     for (;;) {
-        // A read waits until its buffer is full or the body has ended, so it asks for what
-        // has arrived (up to the buffer's size): on a slow line the figures still move, and on
-        // a fast one each read is large. Both calls wait at most the receive limit for a byte.
-        DWORD available = 0;
+        // Each wait for a byte is bounded by the receive limit.
         DWORD count = 0;
-        if (!::InternetQueryDataAvailable(response.Request, &available, 0, 0) ||
-            !::InternetReadFile(response.Request, buffer.get(),
-                                available == 0 || available > kReadSize ? kReadSize : available,
-                                &count)) {
+        const DWORD asked = readSize.Next();
+        const ULONGLONG readStarted = ::GetTickCount64();
+        if (!::InternetReadFile(response.Request, buffer.get(), asked, &count)) {
             code = cancel_ ? DownloadCancelled : DownloadConnectFailed;
             break;
         }
+        readSize.Took(asked, count, ::GetTickCount64() - readStarted);
         if (count == 0) {
             break;
         }

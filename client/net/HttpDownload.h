@@ -46,6 +46,9 @@ public:
     void AllowResume() { allowResume_ = true; }
     // The session the requests go through; without one each run opens its own. Set before Start.
     void UseSession(std::shared_ptr<InternetSession> session) { session_ = std::move(session); }
+    // The thread the transfer runs on, shared with the run's other downloads; without one each
+    // run starts a thread of its own. It must outlive the run. Set before Start.
+    void UseThread(SharedThread* shared) { sharedThread_ = shared; }
     // Where each request and the result are logged; null for no log. Set before Start.
     void UseLog(RunLog* log) { log_ = log; }
 
@@ -103,6 +106,7 @@ private:
     std::optional<Sha256Digest> expectedSha256_;
     bool allowResume_ = false;
     std::shared_ptr<InternetSession> session_;
+    SharedThread* sharedThread_ = nullptr;
     RunLog* log_ = nullptr;
     std::wstring errorText_;
     bool started_ = false;

@@ -45,10 +45,11 @@ UpdateSession::~UpdateSession() {
     CancelDownloads();
     for (Download& download : downloads_) {
         if (!download.Task->WaitFor(kAbortWaitMs)) {
-            // Its worker is stuck in the system and still uses the task: the task is left to the
-            // process's end, which follows at once and closes its file.
+            // Its worker is stuck in the system and still uses the task, and the thread with
+            // it: both are left to the process's end, which follows at once and closes the file.
             Log(L"a download did not end in time; leaving it to the process's end");
             (void)download.Task.release();
+            (void)thread_.release();
         }
     }
     downloads_.clear();
@@ -159,6 +160,7 @@ void UpdateSession::RunSchedulingStep() {
         internet_ = net::InternetSession::Open();
     }
     front.Task->UseSession(internet_);
+    front.Task->UseThread(thread_.get());
     if (front.Kind == TaskKind::UpdateFile) {
         window_.SetStatusText(FormatW(L"正在更新文件：%ls", front.File.FileName.c_str()));
         // A release may add a file in a folder the installation does not have yet.

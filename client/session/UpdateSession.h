@@ -124,6 +124,8 @@ private:
     // One session of the HTTP client services for all of the run's downloads, opened with the
     // first; it keeps the server's connection alive from one file to the next.
     std::shared_ptr<net::InternetSession> internet_;
+    // The one thread the run's downloads take turns on.
+    std::unique_ptr<net::SharedThread> thread_ = std::make_unique<net::SharedThread>();
 };
 
 } // namespace session

@@ -113,3 +113,28 @@ TEST(WorkerThread, WithoutDoneEventRefusesToStartAndNeverBlocks) {
 }
 
 } // namespace
+
+// Operations posted to a shared thread run one after another on that one thread, and each
+// owner's wait covers its own operation.
+TEST(SharedThread, RunsEveryPostedOperationInTurnOnOneThread) {
+    class ThreadRecorder : public CountingWorker {
+    public:
+        void Run() override {
+            Thread = ::GetCurrentThreadId();
+            CountingWorker::Run();
+        }
+        std::atomic<DWORD> Thread{0};
+    };
+    SharedThread shared;
+    ThreadRecorder first, second;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(first.StartOn(shared));
+        ASSERT_TRUE(second.StartOn(shared));
+        first.WaitThread();
+        second.WaitThread();
+    }
+    EXPECT_EQ(first.Runs, 2);
+    EXPECT_EQ(second.Runs, 2);
+    EXPECT_EQ(first.Thread, second.Thread);
+    EXPECT_NE(first.Thread, ::GetCurrentThreadId());
+}
