@@ -2,6 +2,8 @@
 // One file of the installation as the manifest describes it, and the decision whether the local
 // copy must be replaced.
 
+#include "platform/Sha256.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -33,6 +35,8 @@ struct FileEntry {
     FILETIME FileTime{};
     std::wstring TargetPath;
     std::wstring URL;
+    // The published file's digest; a download with other bytes is never installed.
+    std::optional<Sha256Digest> Sha256;
     bool NeedsUpdate = false;
 };
 

@@ -87,7 +87,12 @@ void UpdateSession::ConnectServer() {
 void UpdateSession::QueueFile(manifest::FileEntry file) {
     const std::wstring url = file.URL;
     const std::wstring localPath = UpdatePathOf(file.TargetPath);
+    // Length is a 32-bit manifest value widened with its sign; only a positive one is a length
+    // to hold the download to.
+    const uint64_t length = file.Length > 0 ? static_cast<uint64_t>(file.Length) : 0;
+    const std::optional<Sha256Digest> sha256 = file.Sha256;
     Queue(TaskKind::UpdateFile, url, localPath, std::move(file));
+    downloads_.back().Task->ExpectContent(length, sha256);
 }
 
 void UpdateSession::RunSchedulingStep() {

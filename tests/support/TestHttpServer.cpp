@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -477,7 +478,9 @@ bool TestHttpServer::Answer(SOCKET socket, RequestRecord& record, bool& keepAliv
     std::string head = "HTTP/1.1 " + std::to_string(response.Status) + " " +
                        (response.Reason.empty() ? ReasonOf(response.Status) : response.Reason) +
                        "\r\n";
-    if (!response.CloseDelimited)
+    if (response.Chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (!response.CloseDelimited)
         head += "Content-Length: " + std::to_string(announced) + "\r\n";
     head += "Content-Type: application/octet-stream\r\n";
     head += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
@@ -513,14 +516,23 @@ bool TestHttpServer::SendBody(SOCKET socket, const Response& response, uint64_t 
                 generated[i] = PatternByte(offset + i);
             data = generated.data();
         }
-        if (!SendAll(socket, data, count, stopping_))
+        if (response.Chunked) {
+            char size[24];
+            std::snprintf(size, sizeof size, "%zx\r\n", count);
+            std::string framed = size + std::string(data, count) + "\r\n";
+            if (!SendAll(socket, framed.data(), framed.size(), stopping_))
+                return false;
+        } else if (!SendAll(socket, data, count, stopping_)) {
             return false;
+        }
         offset += count;
         record.BodyBytesSent = offset;
         if (response.PaceDelay.count() > 0 && offset < limit && !Pause(response.PaceDelay))
             return false;
     }
     cut = limit < response.BodyLength() || response.AnnouncedLength.value_or(limit) > limit;
+    if (response.Chunked && !cut && !SendAll(socket, "0\r\n\r\n", 5, stopping_))
+        return false;
     return true;
 }
 

@@ -43,6 +43,8 @@ struct Response {
     std::optional<uint64_t> AnnouncedLength;
     // Sends no Content-Length and ends the body by closing the connection.
     bool CloseDelimited = false;
+    // Sends the body in chunked transfer encoding (one chunk per piece), without Content-Length.
+    bool Chunked = false;
     // Closes the connection after this many body bytes, whatever was announced.
     std::optional<uint64_t> CloseAfter;
     HeaderList Headers; // extra response headers
