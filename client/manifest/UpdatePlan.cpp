@@ -5,6 +5,7 @@
 #include "platform/FileUtil.h"
 #include "platform/WideString.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace manifest {
@@ -40,6 +41,11 @@ std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
         return std::nullopt;
     }
     return entries;
+}
+
+bool EveryEntryHasSha256(const std::deque<FileEntry>& entries) {
+    return std::all_of(entries.begin(), entries.end(),
+                       [](const FileEntry& entry) { return entry.Sha256.has_value(); });
 }
 
 unsigned KeepOutdated(std::deque<FileEntry>& entries) {

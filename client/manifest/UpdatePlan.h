@@ -29,6 +29,10 @@ std::wstring TargetPathOf(const FileEntry& entry, const BaseFolders& folders);
 std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
                                                   const BaseFolders& folders);
 
+// Whether every entry carries a well-formed Sha256: a signed manifest must describe each file it
+// installs completely.
+bool EveryEntryHasSha256(const std::deque<FileEntry>& entries);
+
 // Decides every entry and drops the current ones; returns how many remain.
 unsigned KeepOutdated(std::deque<FileEntry>& entries);
 
