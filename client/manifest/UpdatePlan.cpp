@@ -50,7 +50,12 @@ bool EveryEntryHasSha256(const std::deque<FileEntry>& entries) {
 
 unsigned KeepOutdated(std::deque<FileEntry>& entries) {
     for (FileEntry& entry : entries) {
-        entry.CheckNeedsUpdate();
+        // A copy that is already the published file needs no download, whatever its version
+        // or time says (a file restored from a backup, a release re-published with new times).
+        if (entry.CheckNeedsUpdate() && entry.Sha256 &&
+            Sha256OfFile(entry.TargetPath) == entry.Sha256) {
+            entry.NeedsUpdate = false;
+        }
     }
     std::erase_if(entries, [](const FileEntry& entry) { return !entry.NeedsUpdate; });
     return static_cast<unsigned>(entries.size());

@@ -342,6 +342,20 @@ TEST_F(EndToEnd, AChunkedBodyCutShortIsNotInstalled) {
     EXPECT_EQ(ReadFileBytes(install / L"big.dat"), "old");
 }
 
+TEST_F(EndToEnd, AnIdenticalLocalCopyIsNotRequested) {
+    // Both local copies are older than the manifest says; one already is the published file.
+    Publish({{"same.dat", "published"}, {"other.dat", "published too"}});
+    WriteFileBytes(install / L"same.dat", "published");
+    WriteFileBytes(install / L"other.dat", "stale");
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"需更新文件总数: 1, 文件总长度: 0 KB"));
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/same.dat"), 0);
+    EXPECT_EQ(ReadFileBytes(install / L"other.dat"), "published too");
+    EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
+}
+
 namespace {
 
 // What the server offers in place of a signed release: the manifest and its signature file
