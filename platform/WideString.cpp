@@ -1,4 +1,4 @@
-#include "WideString.h"
+#include "platform/WideString.h"
 
 #include <cstdarg>
 #include <cwchar>

@@ -34,6 +34,7 @@ if [ ! -d "$release" ] || [ "${1:-}" = "--reset" ]; then
     "$repo/out/native/publish-manifest" "$release" \
         --base "http://127.0.0.1:$port/release/" \
         --out "$www/UpDataGame.xml" \
+        --sign-key "$repo/keys/demo-manifest-key.pem" \
         --rule "GameCore.dll:Register=YES" \
         --rule "tools/notice.exe:Execute=YES" \
         --rule "tools/notice.exe:ExecutePar=--started-by-update" \

@@ -3,6 +3,7 @@
 // as a change to the list. The same definitions are used by filter/table/wordtable.py, which
 // prints these figures for the source without a build.
 
+#include "ReferenceScan.h"
 #include "WordTable.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -263,6 +266,43 @@ TEST(WordTableProfile, EntriesContainingAShorterEntry) {
         containing += found;
     }
     EXPECT_EQ(containing, 2341u);
+}
+
+// What the table is for, as a moderator would try it: the common words are caught in their usual
+// spellings (the filter drops spaces, so "fuck you" is "fuckyou"), and no entry fires inside
+// ordinary words, place names, Linux paths or classical poetry. One text a line; the GBK lines
+// are 黄色网站, 联通贵宾卡, 傻 逼, 操你妈, then 商女不知亡国恨，隔江犹唱后庭花 and
+// 归来视幼女，零泪缘缨流。 and 备用启动介质（USB 启动盘）.
+TEST(WordTableContent, CatchesCommonWordsAndSparesOrdinaryText) {
+    auto lines = [](const std::string& texts) {
+        std::vector<std::string> out;
+        std::istringstream in(texts);
+        for (std::string line; std::getline(in, line);) {
+            out.push_back(line);
+        }
+        return out;
+    };
+    const std::string caught = "fuck\nshit\nbitch\nasshole\nmotherfucker\nfuck you\nFuck off\n"
+                               "SHIT\ncnm\nnmsl\ntmd\nf u c k\n"
+                               "\xBB\xC6\xC9\xAB\xCD\xF8\xD5\xBE\n"
+                               "\xC1\xAA\xCD\xA8\xB9\xF3\xB1\xF6\xBF\xA8\n"
+                               "\xC9\xB5 \xB1\xC6\n"
+                               "\xB2\xD9\xC4\xE3\xC2\xE8";
+    for (const std::string& text : lines(caught)) {
+        EXPECT_TRUE(taboolex::ReferenceContains(text.c_str())) << text;
+    }
+    const std::string clean =
+        "Pittsburgh\nLisbon\nPresbyterian\nUSB\n/usr/sbin/sendmail\nMacao\nkaolin\nclass\n"
+        "passport\ncocktail\ntherapist\nsnigger\nsaltwater\n"
+        "\xC9\xCC\xC5\xAE\xB2\xBB\xD6\xAA\xCD\xF6\xB9\xFA\xBA\xDE\xA3\xAC\xB8\xF4\xBD\xAD\xD3\xCC"
+        "\xB3\xAA\xBA\xF3\xCD\xA5\xBB\xA8\n"
+        "\xB9\xE9\xC0\xB4\xCA\xD3\xD3\xD7\xC5\xAE\xA3\xAC\xC1\xE3\xC0\xE1\xD4\xB5\xD3\xA7\xC1\xF7"
+        "\xA1\xA3\n"
+        "\xB1\xB8\xD3\xC3\xC6\xF4\xB6\xAF\xBD\xE9\xD6\xCA\xA3\xA8USB "
+        "\xC6\xF4\xB6\xAF\xC5\xCC\xA3\xA9";
+    for (const std::string& text : lines(clean)) {
+        EXPECT_FALSE(taboolex::ReferenceContains(text.c_str())) << text;
+    }
 }
 
 } // namespace

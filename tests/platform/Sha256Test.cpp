@@ -19,8 +19,9 @@ std::wstring HexOf(std::string_view bytes) {
 // Bytes that differ from piece to piece, so that a piece hashed twice or skipped shows.
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i)
+    for (size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<char>(i * 7 % 251);
+    }
     return bytes;
 }
 
@@ -79,6 +80,7 @@ TEST(Sha256, HexTextIsExactlySixtyFourLowerCaseDigits) {
     std::wstring notHex = text;
     notHex[63] = L'g';
     for (const std::wstring& bad : {upper, notHex, text.substr(1), text + L"0", L" " + text,
-                                    text.substr(0, 63) + L"\xFF10", std::wstring()})
+                                    text.substr(0, 63) + L"\xFF10", std::wstring()}) {
         EXPECT_FALSE(ParseSha256(bad)) << bad.size();
+    }
 }

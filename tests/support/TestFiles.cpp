@@ -63,8 +63,9 @@ void WriteFileBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return std::nullopt;
     }

@@ -41,6 +41,8 @@ const char* ReasonOf(int status) {
         return "Found";
     case 303:
         return "See Other";
+    case 206:
+        return "Partial Content";
     case 307:
         return "Temporary Redirect";
     case 400:
@@ -51,6 +53,8 @@ const char* ReasonOf(int status) {
         return "Not Found";
     case 500:
         return "Internal Server Error";
+    case 416:
+        return "Range Not Satisfiable";
     case 503:
         return "Service Unavailable";
     default:
@@ -151,6 +155,31 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     return content;
 }
 
+// "bytes=N-" or "bytes=N-M" as [N, M + 1) (M + 1 unbounded for the first form); nothing for
+// anything else, which a server treats as no range at all.
+std::optional<std::pair<uint64_t, uint64_t>> ParseRange(const std::string& header) {
+    const std::string prefix = "bytes=";
+    if (header.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    const char* text = header.c_str() + prefix.size();
+    char* rest = nullptr;
+    if (!std::isdigit(static_cast<unsigned char>(*text)))
+        return std::nullopt;
+    uint64_t first = std::strtoull(text, &rest, 10);
+    if (*rest != '-')
+        return std::nullopt;
+    ++rest;
+    if (*rest == '\0')
+        return std::make_pair(first, UINT64_MAX);
+    if (!std::isdigit(static_cast<unsigned char>(*rest)))
+        return std::nullopt;
+    char* after = nullptr;
+    uint64_t last = std::strtoull(rest, &after, 10);
+    if (*after != '\0' || last < first)
+        return std::nullopt;
+    return std::make_pair(first, last + 1);
+}
+
 } // namespace
 
 char PatternByte(uint64_t offset) {
@@ -185,6 +214,40 @@ Response Response::Redirect(const std::string& location, int status) {
 
 Response Response::Error(int status) {
     return Text(std::to_string(status) + " " + ReasonOf(status) + "\n", status);
+}
+
+Response Response::Silence() {
+    Response response;
+    response.Silent = true;
+    return response;
+}
+
+Response Response::Trickle(uint64_t length, std::chrono::milliseconds perByte) {
+    Response response = Generated(length);
+    response.PaceBytes = 1;
+    response.PaceDelay = perByte;
+    return response;
+}
+
+Response Response::RedirectLoop() {
+    Response response = Text("moved\n", 302);
+    response.RedirectToItself = true;
+    return response;
+}
+
+Response Response::CutShort(uint64_t length, uint64_t sent, Framing framing) {
+    Response response = Generated(length);
+    response.CloseAfter = sent;
+    response.Chunked = framing == Framing::Chunked;
+    response.CloseDelimited = framing == Framing::CloseDelimited;
+    return response;
+}
+
+Response Response::HtmlPage() {
+    Response response = Text("<!DOCTYPE html>\n<html><head><title>Welcome</title></head>"
+                             "<body><p>Please sign in to use this network.</p></body></html>\n");
+    response.ContentType = "text/html; charset=utf-8";
+    return response;
 }
 
 uint64_t Response::BodyLength() const {
@@ -304,9 +367,26 @@ std::vector<RequestRecord> TestHttpServer::Requests() const {
     return requests_;
 }
 
+std::vector<RequestRecord> TestHttpServer::RequestsFor(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<RequestRecord> found;
+    for (const RequestRecord& request : requests_) {
+        if (request.Path() == path)
+            found.push_back(request);
+    }
+    return found;
+}
+
+size_t TestHttpServer::Arrived(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = arrived_.find(path);
+    return found == arrived_.end() ? 0 : found->second;
+}
+
 void TestHttpServer::ClearRequests() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
+    arrived_.clear();
 }
 
 bool TestHttpServer::WaitForRequests(size_t count, std::chrono::milliseconds timeout) const {
@@ -429,6 +509,10 @@ void TestHttpServer::ServeConnection(Connection& connection) {
         }
         pending.erase(0, std::min<uint64_t>(bodyLength, pending.size()));
 
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++arrived_[record.Path()];
+        }
         std::string connectionHeader = record.Header("Connection");
         keepAlive = record.Version == "HTTP/1.1" ? !EqualsNoCaseA(connectionHeader, "close")
                                                  : EqualsNoCaseA(connectionHeader, "keep-alive");
@@ -463,26 +547,63 @@ bool TestHttpServer::Answer(SOCKET socket, RequestRecord& record, bool& keepAliv
     Response response = Lookup(record.Target).value_or(Response::Error(404));
     if (record.Method != "GET" && record.Method != "HEAD")
         response = Response::Error(400);
+    if (response.Silent) {
+        // Not a byte until the server stops; Stop() wakes this at once, so a test never waits
+        // for its own silent server.
+        Pause(std::chrono::hours(24));
+        return false;
+    }
+    if (response.RedirectToItself)
+        response.Headers.emplace_back("Location", Url(record.Target));
     record.Status = response.Status;
     if (response.HeaderDelay.count() > 0 && !Pause(response.HeaderDelay))
         return false;
 
+    // The part [from, to) of the body that this answer carries.
     const uint64_t bodyLength = response.BodyLength();
-    const uint64_t announced = response.AnnouncedLength.value_or(bodyLength);
-    uint64_t limit = std::min(bodyLength, response.CloseAfter.value_or(bodyLength));
+    uint64_t from = 0;
+    uint64_t to = bodyLength;
+    bool partial = false;
+    std::string contentRange;
+    const std::string rangeHeader = record.Header("Range");
+    const auto range = ParseRange(rangeHeader);
+    if (range && response.Status == 200 && response.Ranges != Response::RangeHandling::Ignore) {
+        partial = true;
+        if (response.Ranges == Response::RangeHandling::Refuse || range->first >= bodyLength) {
+            record.Status = 416;
+            contentRange = "bytes */" + std::to_string(bodyLength);
+            to = 0;
+        } else if (response.Ranges == Response::RangeHandling::WrongStart) {
+            record.Status = 206;
+            contentRange =
+                "bytes 0-" + std::to_string(bodyLength - 1) + "/" + std::to_string(bodyLength);
+        } else {
+            record.Status = 206;
+            from = range->first;
+            to = std::min(bodyLength, range->second);
+            contentRange = "bytes " + std::to_string(from) + "-" + std::to_string(to - 1) + "/" +
+                           std::to_string(bodyLength);
+        }
+    }
+    const uint64_t announced = partial ? to - from : response.AnnouncedLength.value_or(bodyLength);
+    const uint64_t end = from + std::min(to - from, response.CloseAfter.value_or(to - from));
     const bool cut = response.CloseDelimited || response.CloseAfter.has_value() ||
-                     response.AnnouncedLength.has_value();
+                     (!partial && response.AnnouncedLength.has_value());
     if (cut)
         keepAlive = false;
 
-    std::string head = "HTTP/1.1 " + std::to_string(response.Status) + " " +
-                       (response.Reason.empty() ? ReasonOf(response.Status) : response.Reason) +
-                       "\r\n";
+    std::string head =
+        "HTTP/1.1 " + std::to_string(record.Status) + " " +
+        (response.Reason.empty() || record.Status != response.Status ? ReasonOf(record.Status)
+                                                                     : response.Reason) +
+        "\r\n";
     if (response.Chunked)
         head += "Transfer-Encoding: chunked\r\n";
     else if (!response.CloseDelimited)
         head += "Content-Length: " + std::to_string(announced) + "\r\n";
-    head += "Content-Type: application/octet-stream\r\n";
+    if (!contentRange.empty())
+        head += "Content-Range: " + contentRange + "\r\n";
+    head += "Content-Type: " + response.ContentType + "\r\n";
     head += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     for (const auto& [name, value] : response.Headers)
         head += name + ": " + value + "\r\n";
@@ -493,20 +614,21 @@ bool TestHttpServer::Answer(SOCKET socket, RequestRecord& record, bool& keepAliv
         record.Completed = true;
         return true;
     }
-    bool cutShort = false;
-    if (!SendBody(socket, response, limit, record, cutShort))
+    if (!SendBody(socket, response, from, end, record))
         return false;
-    record.Completed = !cutShort;
+    if (response.Chunked && end == to && !SendAll(socket, "0\r\n\r\n", 5, stopping_))
+        return false;
+    record.Completed = end == to && announced <= to - from;
     return !cut;
 }
 
-bool TestHttpServer::SendBody(SOCKET socket, const Response& response, uint64_t limit,
-                              RequestRecord& record, bool& cut) {
+bool TestHttpServer::SendBody(SOCKET socket, const Response& response, uint64_t from, uint64_t end,
+                              RequestRecord& record) {
     const size_t piece = response.PaceBytes > 0 ? response.PaceBytes : SendPiece;
     std::string generated;
-    uint64_t offset = 0;
-    while (offset < limit) {
-        size_t count = static_cast<size_t>(std::min<uint64_t>(piece, limit - offset));
+    uint64_t offset = from;
+    while (offset < end) {
+        size_t count = static_cast<size_t>(std::min<uint64_t>(piece, end - offset));
         const char* data = nullptr;
         if (response.Body) {
             data = response.Body->data() + offset;
@@ -517,22 +639,20 @@ bool TestHttpServer::SendBody(SOCKET socket, const Response& response, uint64_t 
             data = generated.data();
         }
         if (response.Chunked) {
-            char size[24];
-            std::snprintf(size, sizeof size, "%zx\r\n", count);
-            std::string framed = size + std::string(data, count) + "\r\n";
-            if (!SendAll(socket, framed.data(), framed.size(), stopping_))
+            char size[32];
+            std::snprintf(size, sizeof(size), "%zx\r\n", count);
+            if (!SendAll(socket, size, std::strlen(size), stopping_))
                 return false;
-        } else if (!SendAll(socket, data, count, stopping_)) {
-            return false;
         }
+        if (!SendAll(socket, data, count, stopping_))
+            return false;
+        if (response.Chunked && !SendAll(socket, "\r\n", 2, stopping_))
+            return false;
         offset += count;
-        record.BodyBytesSent = offset;
-        if (response.PaceDelay.count() > 0 && offset < limit && !Pause(response.PaceDelay))
+        record.BodyBytesSent = offset - from;
+        if (response.PaceDelay.count() > 0 && offset < end && !Pause(response.PaceDelay))
             return false;
     }
-    cut = limit < response.BodyLength() || response.AnnouncedLength.value_or(limit) > limit;
-    if (response.Chunked && !cut && !SendAll(socket, "0\r\n\r\n", 5, stopping_))
-        return false;
     return true;
 }
 

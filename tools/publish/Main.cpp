@@ -1,6 +1,7 @@
 // publish-manifest: see PublishCommandLine.cpp for its options.
 
 #include "publish/Console.h"
+#include "publish/KeyCommands.h"
 #include "publish/PublishCommandLine.h"
 #include "publish/Publisher.h"
 #include "publish/Utf8.h"
@@ -22,11 +23,11 @@ public:
     void Note(const std::string& text) override { publish::WriteOut(text + "\n"); }
 };
 
-// 0: written; 1: refused (nothing written); 2: the command line is wrong.
+// 0: done; 1: refused (nothing written); 2: the command line is wrong.
 int Run(const std::vector<std::string>& arguments) {
-    publish::PublishRequest request;
+    publish::ToolCommand command;
     std::string error;
-    switch (publish::ParsePublishCommandLine(arguments, request, error)) {
+    switch (publish::ParsePublishCommandLine(arguments, command, error)) {
     case publish::CommandLineOutcome::Help:
         publish::WriteOut(publish::kPublishUsage);
         return 0;
@@ -37,7 +38,19 @@ int Run(const std::vector<std::string>& arguments) {
         break;
     }
     ConsoleSink sink;
-    return publish::Publish(request, sink) ? 0 : 1;
+    bool done = false;
+    switch (command.Action) {
+    case publish::ToolAction::Publish:
+        done = publish::Publish(command.Publish, sink);
+        break;
+    case publish::ToolAction::GenerateKey:
+        done = publish::GenerateKeyPair(command.PrivateKey, command.PublicKey, sink);
+        break;
+    case publish::ToolAction::Verify:
+        done = publish::VerifySignedManifest(command.VerifyManifest, command.TrustedKeys, sink);
+        break;
+    }
+    return done ? 0 : 1;
 }
 
 int RunGuarded(const std::vector<std::string>& arguments) {

@@ -41,7 +41,7 @@ std::string XmlEscape(std::string_view text) {
 }
 
 std::string ManifestXml(const std::vector<ManifestEntry>& entries) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateFiles>\n";
+    std::string xml(kManifestHead);
     for (const ManifestEntry& e : entries) {
         xml += "  <File>\n";
         Element(xml, "FileName", e.FileName);
@@ -53,6 +53,8 @@ std::string ManifestXml(const std::vector<ManifestEntry>& entries) {
             Element(xml, "ProductVersion", FormatVersion(e.Version->Product));
         }
         Element(xml, "Length", std::to_string(e.Length));
+        // Updaters that do not know the element skip it; those that do check every download.
+        Element(xml, "Sha256", e.Sha256);
         // Each half in unsigned decimal: the reader keeps 32-bit patterns above 2^31 exactly.
         Element(xml, "FileDateLow", std::to_string(static_cast<uint32_t>(e.FileTime)));
         Element(xml, "FileDateHigh", std::to_string(static_cast<uint32_t>(e.FileTime >> 32)));

@@ -19,6 +19,7 @@ struct ManifestEntry {
     std::string LocalPath; // folders joined by backslashes; empty for the release folder itself
     std::optional<PeVersion> Version;
     uint32_t Length = 0;
+    std::string Sha256; // 64 lower-case hex digits
     uint64_t FileTime = 0;
     std::string URL;
     FileSettings Settings;
@@ -26,6 +27,10 @@ struct ManifestEntry {
 
 // `text` (valid UTF-8 of XML characters) with &, < and > escaped.
 std::string XmlEscape(std::string_view text);
+
+// Every manifest starts with these bytes, by which the tool knows its own earlier output.
+inline constexpr std::string_view kManifestHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateFiles>\n";
 
 std::string ManifestXml(const std::vector<ManifestEntry>& entries);
 

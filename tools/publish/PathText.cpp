@@ -23,7 +23,7 @@ std::optional<std::string> PathToUtf8(const std::filesystem::path& path) {
 
 std::string DisplayPath(const std::filesystem::path& path) {
     if (auto text = PathToUtf8(path))
-        return *text;
+        return EscapeControls(*text);
     std::string shown;
     for (wchar_t unit : path.native()) {
         if (unit < 0x80) {
@@ -50,7 +50,7 @@ std::optional<std::string> PathToUtf8(const std::filesystem::path& path) {
 }
 
 std::string DisplayPath(const std::filesystem::path& path) {
-    return IsValidUtf8(path.native()) ? path.native() : EscapeBytes(path.native());
+    return EscapeControls(path.native());
 }
 
 #endif

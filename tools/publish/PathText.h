@@ -14,7 +14,8 @@ std::filesystem::path PathFromUtf8(const std::string& utf8);
 // valid text.
 std::optional<std::string> PathToUtf8(const std::filesystem::path& path);
 
-// The path for a message: its UTF-8 text, or the bytes escaped when it has none.
+// The path for a message: its UTF-8 text with control characters escaped, or the bytes
+// escaped when it has none.
 std::string DisplayPath(const std::filesystem::path& path);
 
 } // namespace publish

@@ -134,8 +134,14 @@ PeVersionResult ReadPeVersion(ByteSource& source) {
     const uint64_t peOffset = Le32(dos + 0x3C);
     unsigned char signature[4];
     // A DOS program or a 16-bit Windows image has no PE signature there; neither is damaged.
-    if (!source.ReadAt(peOffset, signature, sizeof signature) ||
-        std::memcmp(signature, "PE\0\0", 4) != 0)
+    // But a header that marks a new-style image (its relocation table at 0x40, where DOS
+    // programs never put it) and points past the file's end is a damaged Windows image.
+    if (!source.ReadAt(peOffset, signature, sizeof signature)) {
+        if (Le16(dos + 0x18) >= 0x40 && peOffset >= source.Size())
+            return Damaged("the PE header offset points past the end of the file");
+        return NoVersion("not a 32-bit or 64-bit Windows image");
+    }
+    if (std::memcmp(signature, "PE\0\0", 4) != 0)
         return NoVersion("not a 32-bit or 64-bit Windows image");
 
     unsigned char fileHeader[20];
@@ -193,13 +199,20 @@ PeVersionResult ReadPeVersion(ByteSource& source) {
         return NoVersion("no version resource");
     if (!(type->Target & kSubdirectoryFlag))
         return Damaged("the resource tree is malformed (version type without identifiers)");
-    if (!ReadDirectory(image, rootRva, type->Target, entries))
+    // A level that leads back to the root would read the root's entries as identifiers and
+    // find no version, hiding the damage.
+    if ((type->Target & ~kSubdirectoryFlag) == 0)
+        return Damaged("the resource tree points back into itself");
+    const uint32_t typeTarget = type->Target; // `entries` is read anew below
+    if (!ReadDirectory(image, rootRva, typeTarget, entries))
         return Damaged("a resource directory lies outside the image");
     const DirectoryEntry* id = FindId(entries, kVersionInfoId);
     if (!id)
         return NoVersion("no version resource");
     if (!(id->Target & kSubdirectoryFlag))
         return Damaged("the resource tree is malformed (version identifier without languages)");
+    if ((id->Target & ~kSubdirectoryFlag) == 0 || id->Target == typeTarget)
+        return Damaged("the resource tree points back into itself");
     if (!ReadDirectory(image, rootRva, id->Target, entries))
         return Damaged("a resource directory lies outside the image");
     if (entries.empty())

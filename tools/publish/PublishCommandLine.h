@@ -3,6 +3,7 @@
 
 #include "publish/Publisher.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,20 @@ namespace publish {
 
 enum class CommandLineOutcome { Run, Help, Error };
 
-// `arguments` without the program's name.
+enum class ToolAction { Publish, GenerateKey, Verify };
+
+struct ToolCommand {
+    ToolAction Action = ToolAction::Publish;
+    PublishRequest Publish;
+    std::filesystem::path PrivateKey, PublicKey;    // --generate-key
+    std::filesystem::path VerifyManifest;           // --verify
+    std::vector<std::filesystem::path> TrustedKeys; // --public-key
+};
+
+// `arguments` without the program's name. Everything that can be checked without touching the
+// disk is checked here, so that a mistyped option ends the run with status 2.
 CommandLineOutcome ParsePublishCommandLine(const std::vector<std::string>& arguments,
-                                           PublishRequest& request, std::string& error);
+                                           ToolCommand& command, std::string& error);
 
 extern const char* const kPublishUsage;
 

@@ -100,7 +100,8 @@ bool PublishRules::Add(std::string_view text, std::string origin, std::string& e
         if (EqualsNoCase(value, "WINDOWSDIR") || EqualsNoCase(value, "SYSTEMDIR")) {
             rule.Value = EqualsNoCase(value, "WINDOWSDIR") ? "WINDOWSDIR" : "SYSTEMDIR";
         } else if (!EqualsNoCase(value, "CURRENTDIR")) {
-            error = "InstallDir is WINDOWSDIR, SYSTEMDIR or CURRENTDIR";
+            error = "InstallDir is WINDOWSDIR, SYSTEMDIR or CURRENTDIR, not \"" +
+                    EscapeControls(value) + "\"";
             return false;
         }
         break;
@@ -113,7 +114,8 @@ bool PublishRules::Add(std::string_view text, std::string origin, std::string& e
         if (EqualsNoCase(value, "YES")) {
             rule.Flag = true;
         } else if (!EqualsNoCase(value, "NO")) {
-            error = "the value of " + std::string(kKeys[key].Name) + " is YES or NO";
+            error = "the value of " + std::string(kKeys[key].Name) + " is YES or NO, not \"" +
+                    EscapeControls(value) + "\"";
             return false;
         }
         break;

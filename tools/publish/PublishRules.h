@@ -5,8 +5,8 @@
 //
 //   InstallDir      WINDOWSDIR | SYSTEMDIR | CURRENTDIR (the default: the updater's own folder)
 //   Register        YES | NO    register the file with regsvr32 once installed
-//   ZipFile         YES | NO
-//   ForceOverwrite  YES | NO
+//   ZipFile         YES | NO    read by the updater, which does nothing with it
+//   ForceOverwrite  YES | NO    read by the updater, which does nothing with it
 //   Execute         YES | NO    start the file once installed
 //   ExecutePar      text        its command-line arguments
 //

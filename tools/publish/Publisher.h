@@ -1,6 +1,7 @@
 #pragma once
-// One run of the tool: scan the release folder, read versions, apply the rules, write the
-// manifest; and/or write the server list. Nothing is written unless everything checks out.
+// One run of the tool: scan the release folder, read versions and digests, apply the rules,
+// write the manifest (signed when keys are given); and/or write the server list. Nothing is
+// written unless everything checks out and every file can be written.
 
 #include "publish/ManifestWriter.h"
 
@@ -21,11 +22,13 @@ struct RuleSource {
 struct PublishRequest {
     std::filesystem::path ReleaseFolder; // empty: no manifest is written
     std::string BaseAddress;
-    std::filesystem::path ManifestPath;   // empty: UpDataGame.xml in the release folder
-    std::vector<RuleSource> Rules;        // in command-line order: later ones win
-    std::vector<std::string> Excludes;    // patterns
-    std::filesystem::path ServerListPath; // empty: no server list is written
-    std::vector<std::string> Servers;     // "NAME=ADDRESS"
+    std::filesystem::path ManifestPath; // empty: UpDataGame.xml in the release folder
+    std::vector<RuleSource> Rules;      // in command-line order: later ones win
+    std::vector<std::string> Excludes;  // patterns
+    bool IncludeVersionControl = false; // .git, .svn and their kind are left out unless set
+    std::vector<std::filesystem::path> SigningKeys; // private keys (PEM); empty: unsigned
+    std::filesystem::path ServerListPath;           // empty: no server list is written
+    std::vector<std::string> Servers;               // "NAME=ADDRESS"
 };
 
 class MessageSink {
@@ -35,6 +38,12 @@ public:
     virtual void Warning(const std::string& text) = 0;
     virtual void Note(const std::string& text) = 0;
 };
+
+// Folder names of version-control systems, left out of a release unless asked for.
+extern const char* const kVersionControlFolders[6];
+
+// A typical installation folder, against which installed path lengths are measured.
+inline constexpr const char* kTypicalInstallFolder = "C:\\Program Files (x86)\\Halvenport";
 
 // The manifest's entries for the request; false (with errors reported) when the release cannot
 // be published as it is.

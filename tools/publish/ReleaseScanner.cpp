@@ -97,12 +97,8 @@ private:
             Error(shown, why);
             return;
         }
-        auto [clash, fresh] = keys_.emplace(WindowsPathKey(relative), relative);
-        if (!fresh) {
-            Error(shown, "Windows would take it for the same file as " + clash->second +
-                             " (names differ only in letter case)");
+        if (!ClaimName(shown, file.Segments))
             return;
-        }
         result_.Files.push_back(std::move(file));
     }
 
@@ -119,6 +115,26 @@ private:
         return false;
     }
 
+    // Windows holds one name per folder whatever its letter case, for files and folders alike:
+    // "Data/x" and "data" cannot both exist there. The file's folders are claimed with it.
+    bool ClaimName(const std::string& shown, const std::vector<std::string>& segments) {
+        std::string path;
+        for (size_t i = 0; i < segments.size(); ++i) {
+            path += (i == 0 ? "" : "/") + segments[i];
+            const bool folder = i + 1 < segments.size();
+            auto [claim, fresh] = names_.emplace(WindowsPathKey(path), Claim{path, folder});
+            if (fresh || (claim->second.Path == path && claim->second.IsFolder && folder))
+                continue;
+            const std::string what = folder ? "its folder " + path : "it";
+            const std::string other =
+                (claim->second.IsFolder ? "the folder " : "the file ") + claim->second.Path;
+            Error(shown, "Windows would take " + what + " for " + other +
+                             " (the names differ only in letter case)");
+            return false;
+        }
+        return true;
+    }
+
     void Error(const std::string& shown, const std::string& why) {
         result_.Errors.push_back(shown + ": " + why);
     }
@@ -126,7 +142,11 @@ private:
     const std::vector<std::string>& skipped_;
     const std::vector<Glob>& excluded_;
     ScanResult& result_;
-    std::map<std::string, std::string> keys_;
+    struct Claim {
+        std::string Path;
+        bool IsFolder;
+    };
+    std::map<std::string, Claim> names_;
 };
 
 } // namespace

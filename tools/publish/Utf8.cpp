@@ -120,4 +120,21 @@ std::string EscapeBytes(std::string_view bytes) {
     return out;
 }
 
+std::string EscapeControls(std::string_view text) {
+    if (!IsValidUtf8(text))
+        return EscapeBytes(text);
+    std::string out;
+    for (char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x20 || b == 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else {
+            out.push_back(ch);
+        }
+    }
+    return out;
+}
+
 } // namespace publish

@@ -28,4 +28,8 @@ bool IsXmlChar(char32_t c);
 // names that cannot be shown as they are.
 std::string EscapeBytes(std::string_view bytes);
 
+// Text for a message: valid UTF-8 with its control characters shown as \xNN (so that a name
+// cannot move the cursor or hide part of the message), anything else as EscapeBytes gives it.
+std::string EscapeControls(std::string_view text);
+
 } // namespace publish

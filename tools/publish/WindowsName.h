@@ -10,8 +10,9 @@ namespace publish {
 // Why the file or folder name (one level) cannot be published; empty when it can.
 std::string WindowsNameProblem(std::string_view name);
 
-// The key under which Windows would consider two relative paths the same file. Only ASCII
-// letters are folded: Windows folds more, so some clashes of other scripts go unnoticed.
+// The key under which Windows would consider two relative paths the same: every letter folded
+// to upper case the way NTFS does (one UTF-16 unit at a time, by the simple Unicode mapping),
+// so that Ä and ä, Σ, σ and ς, full-width Ａ and ａ all meet.
 std::string WindowsPathKey(std::string_view relativePath);
 
 } // namespace publish

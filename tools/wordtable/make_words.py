@@ -10,7 +10,8 @@ Inputs:
       extract_english.py;
   supplement.txt: entries written for this project (game-hall cheating, trading and spam terms)
       and the spaced spellings the table carries;
-  exclude.txt: everyday words, political topics, religions and personal names to leave out.
+  exclude.txt: everyday words, political topics, religions and personal names to leave out;
+  ordinary text (cleantext.py, from three Debian packages): no entry may fire in it.
 
 The table has a fixed profile (group sizes, ASCII, spacing, duplicate, length and redundancy
 figures; filter/table/wordtable.py computes and prints them). The generator meets it in four
@@ -31,6 +32,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "filter", "table"))
 import wordtable  # noqa: E402
+from cleantext import CleanText  # noqa: E402
 
 RANDOM_START = 20240407
 
@@ -271,6 +273,15 @@ class Sources:
         for name in ("辱骂", "色情类", "广告", "毒品", "暴力", "不正当竞争", "其他"):
             self.category[name] = read_lines(os.path.join(source, name + ".txt"))
         self.dictionary = read_lines(os.path.join(source, "dict_v20240407.txt"))
+        # Words that are vulgar themselves may carry a vulgar entry ("bullshit" holds "shit").
+        vulgar = [w.lower() for w in self.english + self.supplement.get("english", [])]
+        self.clean = CleanText(vulgar)
+        self._fires = {}
+
+    def fires_in_clean_text(self, text):
+        if text not in self._fires:
+            self._fires[text] = bool(self.clean.hits(text))
+        return self._fires[text]
 
 
 # Category files and the themes they feed. 其他 and 不正当竞争 are mixed bags; their entries
@@ -306,7 +317,7 @@ def build_pool(src):
 
     def admissible(text):
         return (text and gbk_ok(text) and not ex.rejects(text)
-                and not FALSE_FRIENDS_RE.search(text))
+                and not FALSE_FRIENDS_RE.search(text) and not src.fires_in_clean_text(text))
 
     # Core: the category files and this project's supplement, in their own order.
     for name, lines in list(src.category.items()):
@@ -322,12 +333,17 @@ def build_pool(src):
                 theme = CATEGORY_THEMES[name]
             if theme is None:
                 continue
-            if text.isascii() and name != "辱骂":
+            if text.isascii():
                 # ASCII words of the Chinese lists join the English part.
                 continue
             groups = groups_for(text, theme)
             if groups:
                 pool.add(text, groups, TIER_CORE, name)
+    for text in src.supplement.get("english", []):
+        for variant in ([text, text.capitalize(), text.upper()] if text in ENGLISH_CASED
+                        else [text]):
+            if admissible(variant):
+                pool.add(variant, [1], TIER_CORE, "supplement")
     for section, lines in src.supplement.items():
         theme = SUPPLEMENT_THEMES.get(section)
         if theme is None:
@@ -343,26 +359,39 @@ def build_pool(src):
             if groups:
                 pool.add(text, groups, TIER_CORE, "supplement")
 
+    # Spelled without their spaces, the spaced entries are words the filter can find.
+    for name, g, entries in spaced_entries(src):
+        for text in entries:
+            twin = text.replace(" ", "")
+            # The ASCII entries of group 1 are the pinyin abbreviations; English goes to 2.
+            h = 1 if twin.isascii() else g
+            if admissible(twin) and MIN_LEN[h] <= len(twin.encode("gbk")) <= MAX_LEN[h]:
+                pool.add(twin, [h], TIER_CORE, "unspaced")
+
     # English: the npm list and the ASCII words of the Chinese lists, each also capitalised and
     # in capitals (the filter is case-sensitive, and chat writes all three).
     english = []
     for w in src.english:
-        if w.lower() in ex.words or " " in w:
+        if ex.rejects(w) or " " in w or src.fires_in_clean_text(w):
             continue
         english.append(w)
-    for name in ("色情类", "广告", "毒品", "其他"):
+    for name in ("辱骂", "色情类", "广告", "毒品", "其他"):
         for line in src.category[name]:
             w = line.strip()
             if (w.isascii() and w and " " not in w and not w.isdigit()
                     and theme_of(w) is not None and not ex.rejects(w)):
                 english.append(w)
     for w in english:
-        if len(w) < MIN_LEN[1] or len(w) > MAX_LEN[1]:
+        if len(w) < MIN_LEN[1] or len(w) > MAX_LEN[1] or src.fires_in_clean_text(w):
             continue
-        pool.add(w, [1], TIER_ENGLISH, "english", key=w)
+        c = pool.add(w, [1], TIER_ENGLISH, "english", key=w)
+        # Plain words ahead of spellings with digits and signs (b!tch, 4r5e).
+        if c.origin == "english" and not w.isalpha():
+            c.order += 1_000_000
     for w in english:
         for variant in (w[:1].upper() + w[1:], w.upper()):
-            if variant != w and MIN_LEN[1] <= len(variant) <= MAX_LEN[1]:
+            if (variant != w and MIN_LEN[1] <= len(variant) <= MAX_LEN[1]
+                    and not src.fires_in_clean_text(variant)):
                 pool.add(variant, [1], TIER_ENGLISH, "english-case", key=variant)
 
     # The merged dictionary, restored from its normalised form.
@@ -380,9 +409,11 @@ def build_pool(src):
         if not groups:
             continue
         c = pool.add(text, groups, TIER_DICT, "dict", key=text.lower())
+        c.order += len(c.data) * 1_000_000
         variant = upper_variant(text)
         if variant and admissible(variant) and c.tier == TIER_DICT:
-            pool.add(variant, groups, TIER_DICT, "dict-caps", key=c.key)
+            v = pool.add(variant, groups, TIER_DICT, "dict-caps", key=c.key)
+            v.order += len(v.data) * 1_000_000
     return pool
 
 
@@ -396,8 +427,14 @@ SOURCE_SPACED = [
     ("不正当竞争", 4, ["联 通 贵宾 卡"]),
     ("其他", 1, ["fuck your mother"]),
 ]
-# The six two-byte entries: the common two-letter insults and the one-character obscenity.
-TWO_BYTE = ["屄", "SB", "sb", "2B", "JB", "J8"]
+# The six two-byte entries: the one-character obscenity and five two-letter abbreviations of
+# insults, those that occur least in ordinary text ("sb" and "SB" would flag Lisbon, USB and
+# /sbin, "2B" a release named 12 Bookworm).
+TWO_BYTE = ["屄", "JB", "J8", "jb", "j8", "Sb"]
+# English words of the supplement that are also entered capitalised and in capitals.
+ENGLISH_CASED = {"fuck", "fucker", "fucking", "fuckyou", "motherfucker", "shit", "bullshit",
+                 "bitch", "asshole", "cunt", "pussy", "dickhead", "cocksucker", "bastard",
+                 "whore", "slut", "wanker", "porn", "nigger", "faggot", "stfu", "gtfo"}
 LONGEST_ABUSE = "fuckingshitmotherfucker"
 # Surplus copies: 16 repeats inside group 1, then strings listed under two themes and kept in
 # both groups: (first group, second group, how many). The first pair's first TRIPLES strings
@@ -406,6 +443,7 @@ WITHIN_GROUP_1 = 16
 CROSS_COPIES = [(0, 1, 40), (1, 2, 32), (3, 4, 30), (4, 5, 18)]
 TRIPLES = 8
 DIGIT_ENTRIES = 9
+ENGLISH_FREE = 40
 CONTACT_RE = re.compile(r"^(?:qq|q|[a-z]{1,8})?([0-9]{9,10})[\u4e00-\u9fff]{0,8}$")
 
 
@@ -528,6 +566,23 @@ class Layout:
                                    self.total, self.below, self.above, self.contain))
 
 
+def spaced_entries(src):
+    """The spaced entries as (origin, group, entries)."""
+    out = []
+    for name, g, entries in SOURCE_SPACED:
+        lines = set(src.category[name])
+        for text in entries:
+            if text not in lines:
+                raise SystemExit("%s.txt no longer holds %r" % (name, text))
+        out.append((name, g, entries))
+    out.append(("english", 1, [w for w in src.english if " " in w]))
+    for section, lines in src.supplement.items():
+        m = re.match(r"spaced (\d)$", section)
+        if m:
+            out.append(("supplement", int(m.group(1)) - 1, lines))
+    return out
+
+
 def place_specials(pool, src):
     """The entries the profile pins down, as (candidate, group) in placing order."""
     placed = []
@@ -544,20 +599,9 @@ def place_specials(pool, src):
     for text in TWO_BYTE:
         special(text, 0, TIER_PLACED)
     special(LONGEST_ABUSE, 0)
-    for name, g, entries in SOURCE_SPACED:
-        lines = set(src.category[name])
+    for name, g, entries in spaced_entries(src):
         for text in entries:
-            if text not in lines:
-                raise SystemExit("%s.txt no longer holds %r" % (name, text))
-            special(text, g, origin=name)
-    for w in src.english:
-        if " " in w:
-            special(w, 1, TIER_ENGLISH, "english")
-    for section, lines in src.supplement.items():
-        m = re.match(r"spaced (\d)$", section)
-        if m:
-            for text in lines:
-                special(text, int(m.group(1)) - 1, origin="supplement")
+            special(text, g, TIER_ENGLISH if name == "english" else TIER_CORE, name)
     # Contact numbers of spam accounts: the dictionary lists them with a prefix or a word
     # attached (qq759423492, 553837820聊); chat writes them bare.
     digits = []
@@ -610,7 +654,7 @@ def build_layout(pool, src):
         if c.tier == TIER_CORE and c.index not in special_ids and layout.count[c.index] == 0:
             g = c.groups[0]
             if eligible(layout, c, g) and layout.usable(c.index):
-                layout.put(c.index, g, fixed=not c.data.isascii())
+                layout.put(c.index, g, fixed=True)
 
     # Surplus copies.
     placed_in = {}
@@ -660,7 +704,11 @@ def build_layout(pool, src):
             raise SystemExit("only %d strings fit both group %d and group %d"
                              % (len(chosen), a + 1, b + 1))
 
-    # Everything else from the pools, preferred group first, then in source order.
+    # Everything else from the pools, preferred group first, then in source order. The search
+    # may not swap out the English list's own words (not their capitalised forms) while the
+    # ASCII entries of group 2 leave it some room (ENGLISH_FREE slots) to meet the profile.
+    ascii_room = (TARGET["group_ascii_only"][1] - ENGLISH_FREE
+                  - sum(1 for i in layout.slots[1] if layout.ascii[i]))
     for g in range(GROUPS):
         order = sorted((c for c in pool.items if eligible(layout, c, g)),
                        key=lambda c: (c.groups.index(g), c.tier, c.order))
@@ -668,7 +716,9 @@ def build_layout(pool, src):
             if len(layout.slots[g]) == SIZES[g]:
                 break
             if c.index not in special_ids and layout.usable(c.index):
-                layout.put(c.index, g)
+                keep = c.origin == "english" and c.text == c.text.lower() and ascii_room > 0
+                ascii_room -= keep
+                layout.put(c.index, g, fixed=keep)
         if len(layout.slots[g]) != SIZES[g]:
             raise SystemExit("group %d: %d entries, need %d" % (g + 1, len(layout.slots[g]),
                                                                  SIZES[g]))
@@ -726,9 +776,11 @@ HEADER = """\
 #     with whitespace.
 #
 # The filter removes every space from a text before it searches, so the entries with a space
-# can never match; a repeated entry never changes an answer. Both are kept as the table has
-# always had them. Letters are compared case-sensitively, which is why some words appear in
-# several spellings.
+# can never match; each that names a useful word is also listed without its spaces. A repeated
+# entry never changes an answer. Both are kept as the table has always had them. Letters are
+# compared case-sensitively, which is why some words appear in several spellings. No entry
+# fires inside a word of an English dictionary or a line of classical poetry or of a Chinese
+# technical text (tools/wordtable/cleantext.py).
 """
 
 
