@@ -48,14 +48,15 @@ elapsed() { echo "$2 - $1" | bc -l; }
 # with digests; none: unsigned, without digests) and runs one update with <updater> into an
 # empty installation; prints seconds.
 update_run() {
-    local release="$1" checks="$2" updater="$3" install="$work/install"
+    local release="$1" checks="$2" updater="$3" install
+    # A folder of its own: the stand-in game hall of the last run may still be writing its log.
+    install=$(mktemp -d "$work/install.XXXXXX")
     local sign=()
     [ "$checks" = signed ] && sign=(--sign-key "$repo/keys/demo-manifest-key.pem")
     rm -f "$www/UpDataGame.xml.sig"
     "$repo/out/native/publish-manifest" "$www/$release" --base "http://127.0.0.1:$port/$release/" \
         --out "$www/UpDataGame.xml" "${sign[@]}" >/dev/null
     [ "$checks" = none ] && sed -i '/<Sha256>/d' "$www/UpDataGame.xml"
-    rm -rf "$install" && mkdir -p "$install"
     cp "$updater" "$install/Refreshor.exe"
     cp "$root/win64/tools/demo/StartRecorder.exe" "$install/Halvenport.exe"
     local start end
