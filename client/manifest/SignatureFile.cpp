@@ -32,9 +32,9 @@ int LowerHexValue(char c) {
     return -1;
 }
 
-// Printable ASCII and tab; line ends are handled by the caller.
+// Printable ASCII; line ends are handled by the caller.
 bool IsTextByte(char c) {
-    return c == '\t' || (c >= 0x20 && c <= 0x7E);
+    return c >= 0x20 && c <= 0x7E;
 }
 
 // Reads one signature line (neither empty nor a comment).
@@ -48,9 +48,9 @@ ParseStatus ParseSignatureLine(std::string_view text, Line& line) {
     std::string_view algorithm = text.substr(0, first);
     std::string_view keyId = text.substr(first + 1, second - first - 1);
     std::string_view signature = text.substr(second + 1);
-    if (algorithm.empty() || keyId.empty() || signature.empty() ||
-        text.find('\t') != std::string_view::npos)
+    if (algorithm.empty() || keyId.empty() || signature.empty()) {
         return ParseStatus::BadLine;
+    }
     if (algorithm != kAlgorithm)
         return ParseStatus::UnknownAlgorithm;
     std::optional<KeyIdBytes> id = ParseKeyId(keyId);
@@ -257,6 +257,17 @@ std::optional<PublicKey> ParsePublicKeyPem(std::string_view pem) {
         return std::nullopt;
     std::copy(der->begin() + sizeof(kP256SpkiPrefix), der->end(), key.begin());
     return key;
+}
+
+std::string FormatPublicKeyPem(const PublicKey& key) {
+    std::vector<uint8_t> der(std::begin(kP256SpkiPrefix), std::end(kP256SpkiPrefix));
+    der.insert(der.end(), key.begin(), key.end());
+    const std::string body = EncodeBase64(der.data(), der.size());
+    std::string pem = std::string(kPemBegin) + "\n";
+    for (size_t i = 0; i < body.size(); i += 64) {
+        pem.append(body, i, 64).push_back('\n');
+    }
+    return pem + std::string(kPemEnd) + "\n";
 }
 
 } // namespace signature_file

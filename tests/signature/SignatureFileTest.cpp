@@ -55,7 +55,8 @@ TEST(SignatureFile, AnythingElseIsMalformedWithItsLine) {
         {"ecdsa-p256-sha256 " + keyId, ParseStatus::BadLine},
         {"ecdsa-p256-sha256  " + keyId + " " + signature, ParseStatus::BadLine},
         {"ecdsa-p256-sha256 " + keyId + " " + signature + " ", ParseStatus::BadLine},
-        {"ecdsa-p256-sha256\t" + keyId + " " + signature, ParseStatus::BadLine},
+        {"ecdsa-p256-sha256\t" + keyId + " " + signature, ParseStatus::NotText},
+        {"#\tby hand", ParseStatus::NotText},
         {" # indented comment", ParseStatus::BadLine},
         {" ", ParseStatus::BadLine},
         {"ECDSA-P256-SHA256 " + keyId + " " + signature, ParseStatus::UnknownAlgorithm},
@@ -77,6 +78,8 @@ TEST(SignatureFile, AnythingElseIsMalformedWithItsLine) {
             << c.line;
     }
     EXPECT_EQ(Describe(Parse(good + "rsa x y\n")), "line 2: unknown algorithm");
+    // A carriage return belongs to a line end only with its line feed.
+    EXPECT_EQ(ProblemOf(good + DemoLine() + "\r"), std::make_pair(ParseStatus::NotText, size_t{2}));
 }
 
 TEST(SignatureFile, FilesOverFourKibibytesAreRefusedWhole) {
@@ -99,7 +102,12 @@ TEST(Base64, RoundTripsAndRefusesNonCanonicalText) {
         EXPECT_EQ(*back, std::vector<uint8_t>(bytes, bytes + size));
     }
     EXPECT_EQ(EncodeBase64(bytes, 4), "+/8AYQ==");
-    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "+/8AYQ=A",
+    const std::pair<std::string_view, std::string_view> known[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}};
+    for (const auto& [plain, encoded] : known)
+        EXPECT_EQ(EncodeBase64(reinterpret_cast<const uint8_t*>(plain.data()), plain.size()),
+                  encoded);
+    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "Zm9=", "+/8AYQ=A",
                                  "+/8=AYQ=", "====", "A===", "+/8 AYQ=", "-_8AYQ==", "+/8AYQ==\n"})
         EXPECT_FALSE(DecodeBase64(bad)) << bad;
 }
@@ -118,6 +126,10 @@ TEST(PublicKeyPem, ReadsTheCoordinatesOfAP256Key) {
         std::string(kDemoKeyPem.substr(27, 64)) + std::string(kDemoKeyPem.substr(92, 60));
     std::string oneLine = "-----BEGIN PUBLIC KEY-----\n" + body + "\n-----END PUBLIC KEY-----";
     EXPECT_EQ(ParsePublicKeyPem(oneLine), kDemoKey);
+}
+
+TEST(PublicKeyPem, WritesWhatItReads) {
+    EXPECT_EQ(FormatPublicKeyPem(kDemoKey), kDemoKeyPem);
 }
 
 TEST(PublicKeyPem, RefusesOtherKeysAndOtherText) {

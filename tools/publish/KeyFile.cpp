@@ -1,8 +1,8 @@
 #include "publish/KeyFile.h"
 
-#include "publish/Base64.h"
 #include "publish/PathText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -126,14 +126,14 @@ std::optional<Bytes> PemBlock(std::string_view text, std::string_view label, std
         if (c != '\n' && c != '\r' && c != ' ' && c != '\t')
             base64.push_back(c);
     }
-    auto der = DecodeBase64(base64);
+    auto der = signature_file::DecodeBase64(base64);
     if (!der)
         error = "the PEM block is not valid base64";
     return der;
 }
 
 std::string Pem(std::string_view label, const Bytes& der) {
-    const std::string base64 = EncodeBase64(der.data(), der.size());
+    const std::string base64 = signature_file::EncodeBase64(der.data(), der.size());
     std::string pem = "-----BEGIN " + std::string(label) + "-----\n";
     for (size_t i = 0; i < base64.size(); i += 64)
         pem += base64.substr(i, 64) + "\n";
@@ -150,7 +150,7 @@ template <size_t N> void Append(Bytes& out, const uint8_t (&bytes)[N]) {
     out.insert(out.end(), bytes, bytes + N);
 }
 
-// SEQUENCE { SEQUENCE { ecPublicKey, prime256v1 } ... }: the algorithm both structures share.
+// SEQUENCE { ecPublicKey, prime256v1 }: the algorithm of a PKCS#8 key.
 void AppendAlgorithm(Bytes& out) {
     Append(out, {0x30, 0x13, 0x06, 0x07});
     Append(out, kEcPublicKeyOid);
@@ -192,19 +192,18 @@ std::optional<P256PrivateKey> ParsePrivateKeyPem(std::string_view text, std::str
 
 std::optional<P256PublicKey> ParsePublicKeyPem(std::string_view text, std::string& error) {
     error.clear();
-    auto der = PemBlock(text, "PUBLIC KEY", error);
-    if (!der) {
-        if (error.empty())
-            error = "no PEM public key (BEGIN PUBLIC KEY) in the file";
+    if (text.find("-----BEGIN PUBLIC KEY-----") == std::string_view::npos) {
+        error = "no PEM public key (BEGIN PUBLIC KEY) in the file";
+        return std::nullopt;
+    }
+    std::optional<signature_file::PublicKey> xy = signature_file::ParsePublicKeyPem(text);
+    if (!xy) {
+        error = "not a P-256 public key (one PEM block of an uncompressed point, as "
+                "openssl pkey -pubout writes it)";
         return std::nullopt;
     }
     P256PublicKey key;
-    DerReader outer(der->data(), der->size()), info(nullptr, 0);
-    if (!outer.Next(0x30, info) || !ReadAlgorithm(info) || !ReadPoint(info, key) || !info.AtEnd() ||
-        !outer.AtEnd()) {
-        error = "not a P-256 public key";
-        return std::nullopt;
-    }
+    key.XY = *xy;
     return key;
 }
 
@@ -219,24 +218,15 @@ std::string PrivateKeyPem(const P256PrivateKey& key) {
     return Pem("PRIVATE KEY", der);
 }
 
-std::string PublicKeyPem(const P256PublicKey& key) {
-    Bytes der;
-    Append(der, {0x30, 0x59});
-    AppendAlgorithm(der);
-    Append(der, {0x03, 0x42, 0x00, 0x04});
-    Append(der, key.XY);
-    return Pem("PUBLIC KEY", der);
+signature_file::KeyIdBytes KeyIdBytes(const P256PublicKey& key) {
+    const Sha256Digest digest = Sha256Of(key.XY.data(), key.XY.size());
+    signature_file::KeyIdBytes id;
+    std::copy_n(digest.begin(), id.size(), id.begin());
+    return id;
 }
 
 std::string KeyId(const P256PublicKey& key) {
-    const Sha256Digest digest = Sha256Of(key.XY.data(), key.XY.size());
-    static const char kHex[] = "0123456789abcdef";
-    std::string id;
-    for (size_t i = 0; i < 8; ++i) {
-        id.push_back(kHex[digest[i] >> 4]);
-        id.push_back(kHex[digest[i] & 15]);
-    }
-    return id;
+    return signature_file::FormatKeyId(KeyIdBytes(key));
 }
 
 std::optional<std::string> ReadKeyFile(const std::filesystem::path& path, std::string& error) {
