@@ -2,6 +2,7 @@
 #include "publish/SignatureFile.h"
 
 #include "TestFiles.h"
+#include "support/SigningVectors.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +27,7 @@ const char kDemoSec1WithoutPublic[] =
     "MDECAQEEIN5+IuMTjScJqn8THt7KdWQuhnXF9fmSpJKS3ITpA+lToAoGCCqGSM49\n"
     "AwEH\n"
     "-----END EC PRIVATE KEY-----\n";
-// SHA-256 over the demo key's X and Y, computed apart from this code.
-const char kDemoKeyId[] = "dee7629be0c7a90f";
+using signing_vectors::kDemoKeyId;
 
 P256PrivateKey DemoKey() {
     std::string error;
@@ -86,7 +86,7 @@ TEST(Signing, ASignatureVerifiesForItsManifestAndKeyOnly) {
     std::vector<signature_file::Line> lines;
     ASSERT_TRUE(ParseSignatureFile(*file, lines, error)) << error;
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(file->substr(0, 35), std::string("ecdsa-p256-sha256 ") + kDemoKeyId + " ");
+    EXPECT_EQ(file->substr(0, 35), "ecdsa-p256-sha256 " + std::string(kDemoKeyId) + " ");
     EXPECT_EQ(VerifyManifest(manifest, lines, {DemoKey().Public}), kDemoKeyId);
     EXPECT_EQ(VerifyManifest(manifest, lines, {other.Public}), KeyId(other.Public));
 
@@ -103,7 +103,7 @@ TEST(Signing, ASignatureVerifiesForItsManifestAndKeyOnly) {
 }
 
 TEST(SignatureFile, ReadersTakeExactlyTheFormat) {
-    const std::string id = kDemoKeyId;
+    const std::string id(kDemoKeyId);
     const std::string signature = EncodeBase64(std::vector<uint8_t>(64, 0xAB).data(), 64);
     const std::string line = "ecdsa-p256-sha256 " + id + " " + signature;
     std::vector<signature_file::Line> lines;
