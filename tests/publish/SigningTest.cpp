@@ -51,7 +51,8 @@ TEST(KeyFile, ReadsAndWritesTheFormsOpenSslUses) {
     EXPECT_EQ(KeyId(key.Public), kDemoKeyId);
     // What the tool writes is byte for byte what OpenSSL writes for the same key.
     EXPECT_EQ(PrivateKeyPem(key), KeyText("demo-manifest-key.pem"));
-    EXPECT_EQ(signature_file::FormatPublicKeyPem(key.Public.XY), KeyText("demo-manifest-key.pub.pem"));
+    EXPECT_EQ(signature_file::FormatPublicKeyPem(key.Public.XY),
+              KeyText("demo-manifest-key.pub.pem"));
 
     const struct {
         std::string Text;

@@ -84,8 +84,9 @@ TEST(SignatureFile, AnythingElseIsMalformedWithItsLine) {
 
 TEST(SignatureFile, FilesOverFourKibibytesAreRefusedWhole) {
     std::string file;
-    while (file.size() + DemoLine().size() + 1 <= kMaxSize)
+    while (file.size() + DemoLine().size() + 1 <= kMaxSize) {
         file += DemoLine() + "\n";
+    }
     file.append(kMaxSize - file.size(), '#'); // a comment up to the limit exactly
     ASSERT_EQ(file.size(), kMaxSize);
     EXPECT_EQ(Parse(file).Status, ParseStatus::Ok);
@@ -104,12 +105,14 @@ TEST(Base64, RoundTripsAndRefusesNonCanonicalText) {
     EXPECT_EQ(EncodeBase64(bytes, 4), "+/8AYQ==");
     const std::pair<std::string_view, std::string_view> known[] = {
         {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}};
-    for (const auto& [plain, encoded] : known)
+    for (const auto& [plain, encoded] : known) {
         EXPECT_EQ(EncodeBase64(reinterpret_cast<const uint8_t*>(plain.data()), plain.size()),
                   encoded);
-    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "Zm9=", "+/8AYQ=A",
-                                 "+/8=AYQ=", "====", "A===", "+/8 AYQ=", "-_8AYQ==", "+/8AYQ==\n"})
+    }
+    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "Zm9=", "+/8AYQ=A", "+/8=AYQ=", "====",
+                                 "A===", "+/8 AYQ=", "-_8AYQ==", "+/8AYQ==\n"}) {
         EXPECT_FALSE(DecodeBase64(bad)) << bad;
+    }
 }
 
 TEST(PublicKeyPem, ReadsTheCoordinatesOfAP256Key) {
@@ -119,8 +122,9 @@ TEST(PublicKeyPem, ReadsTheCoordinatesOfAP256Key) {
 
     // Line ends of either kind, white space around the block, other line lengths.
     std::string crlf;
-    for (char c : kDemoKeyPem)
+    for (char c : kDemoKeyPem) {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
     EXPECT_EQ(ParsePublicKeyPem("\n  " + crlf + "\r\n"), kDemoKey);
     std::string body =
         std::string(kDemoKeyPem.substr(27, 64)) + std::string(kDemoKeyPem.substr(92, 60));
@@ -168,6 +172,7 @@ TEST(PublicKeyPem, RefusesOtherKeysAndOtherText) {
         pem + "junk\n",
         std::string(),
     };
-    for (const std::string& text : cases)
+    for (const std::string& text : cases) {
         EXPECT_FALSE(ParsePublicKeyPem(text)) << text;
+    }
 }

@@ -60,7 +60,8 @@ bool GenerateKeyPair(const fs::path& privateKey, const fs::path& publicKey, Mess
         sink.Error("cannot write " + DisplayPath(privateKey) + ": " + error);
         return false;
     }
-    if (!CreateNewFile(publicKey, signature_file::FormatPublicKeyPem(key.Public.XY), false, error)) {
+    if (!CreateNewFile(publicKey, signature_file::FormatPublicKeyPem(key.Public.XY), false,
+                       error)) {
         sink.Error("cannot write " + DisplayPath(publicKey) + ": " + error);
         fs::remove(privateKey, ec);
         return false;

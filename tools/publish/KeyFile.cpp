@@ -26,20 +26,24 @@ public:
 
     // The next element's content when its tag is `tag`.
     bool Next(uint8_t tag, DerReader& content) {
-        if (end_ - at_ < 2 || at_[0] != tag)
+        if (end_ - at_ < 2 || at_[0] != tag) {
             return false;
+        }
         size_t length = at_[1];
         const uint8_t* start = at_ + 2;
         if (length & 0x80) {
             const size_t count = length & 0x7F;
-            if (count == 0 || count > 2 || static_cast<size_t>(end_ - start) < count)
+            if (count == 0 || count > 2 || static_cast<size_t>(end_ - start) < count) {
                 return false;
+            }
             length = 0;
-            for (size_t i = 0; i < count; ++i)
+            for (size_t i = 0; i < count; ++i) {
                 length = (length << 8) | *start++;
+            }
         }
-        if (static_cast<size_t>(end_ - start) < length)
+        if (static_cast<size_t>(end_ - start) < length) {
             return false;
+        }
         content = DerReader(start, length);
         at_ = start + length;
         return true;
@@ -68,8 +72,9 @@ bool ReadAlgorithm(DerReader& outer) {
 bool ReadPoint(DerReader& content, P256PublicKey& key) {
     DerReader bits(nullptr, 0);
     if (!content.Next(0x03, bits) || bits.Size() != 2 + key.XY.size() || bits.Data()[0] != 0 ||
-        bits.Data()[1] != 0x04)
+        bits.Data()[1] != 0x04) {
         return false;
+    }
     std::memcpy(key.XY.data(), bits.Data() + 2, key.XY.size());
     return true;
 }
@@ -109,8 +114,9 @@ std::optional<Bytes> PemBlock(std::string_view text, std::string_view label, std
     const std::string begin = "-----BEGIN " + std::string(label) + "-----";
     const std::string end = "-----END " + std::string(label) + "-----";
     const size_t start = text.find(begin);
-    if (start == std::string_view::npos)
+    if (start == std::string_view::npos) {
         return std::nullopt;
+    }
     const size_t stop = text.find(end, start);
     if (stop == std::string_view::npos) {
         error = "the PEM block has no end line";
@@ -123,20 +129,23 @@ std::optional<Bytes> PemBlock(std::string_view text, std::string_view label, std
     }
     std::string base64;
     for (char c : body) {
-        if (c != '\n' && c != '\r' && c != ' ' && c != '\t')
+        if (c != '\n' && c != '\r' && c != ' ' && c != '\t') {
             base64.push_back(c);
+        }
     }
     auto der = signature_file::DecodeBase64(base64);
-    if (!der)
+    if (!der) {
         error = "the PEM block is not valid base64";
+    }
     return der;
 }
 
 std::string Pem(std::string_view label, const Bytes& der) {
     const std::string base64 = signature_file::EncodeBase64(der.data(), der.size());
     std::string pem = "-----BEGIN " + std::string(label) + "-----\n";
-    for (size_t i = 0; i < base64.size(); i += 64)
+    for (size_t i = 0; i < base64.size(); i += 64) {
         pem += base64.substr(i, 64) + "\n";
+    }
     return pem + "-----END " + std::string(label) + "-----\n";
 }
 
@@ -171,22 +180,26 @@ std::optional<P256PrivateKey> ParsePrivateKeyPem(std::string_view text, std::str
             error = "not a P-256 private key (PKCS#8)";
             return std::nullopt;
         }
-        if (!ReadEcPrivateKey(inner, key, error))
+        if (!ReadEcPrivateKey(inner, key, error)) {
             return std::nullopt;
+        }
         return key;
     }
-    if (!error.empty())
+    if (!error.empty()) {
         return std::nullopt;
+    }
     if (auto der = PemBlock(text, "EC PRIVATE KEY", error)) {
         DerReader outer(der->data(), der->size());
-        if (!ReadEcPrivateKey(outer, key, error))
+        if (!ReadEcPrivateKey(outer, key, error)) {
             return std::nullopt;
+        }
         return key;
     }
-    if (error.empty())
+    if (error.empty()) {
         error = text.find("ENCRYPTED PRIVATE KEY") != std::string_view::npos
                     ? "the key is encrypted; store it unencrypted, readable by its owner only"
                     : "no PEM private key (BEGIN PRIVATE KEY) in the file";
+    }
     return std::nullopt;
 }
 

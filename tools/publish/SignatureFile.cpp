@@ -13,8 +13,9 @@ std::optional<std::string> SignManifest(std::string_view manifest,
     std::string file;
     for (const P256PrivateKey& key : keys) {
         signature_file::Line line;
-        if (!SignP256(key, digest, line.Signature, error))
+        if (!SignP256(key, digest, line.Signature, error)) {
             return std::nullopt;
+        }
         // A key file whose public half does not belong to its private scalar would sign
         // manifests that no client accepts under the id written here.
         line.KeyId = KeyIdBytes(key.Public);
@@ -41,8 +42,9 @@ bool ParseSignatureFile(std::string_view bytes, std::vector<signature_file::Line
     lines = std::move(result.Lines);
     switch (result.Status) {
     case signature_file::ParseStatus::Ok:
-        if (!lines.empty())
+        if (!lines.empty()) {
             return true;
+        }
         error = "the signature file holds no signature";
         return false;
     case signature_file::ParseStatus::Oversized:
@@ -66,8 +68,9 @@ std::optional<std::string> VerifyManifest(std::string_view manifest,
     for (const P256PublicKey& key : trusted) {
         const signature_file::KeyIdBytes id = KeyIdBytes(key);
         for (const signature_file::Line& line : lines) {
-            if (line.KeyId == id && VerifyP256(key, digest, line.Signature))
+            if (line.KeyId == id && VerifyP256(key, digest, line.Signature)) {
                 return signature_file::FormatKeyId(id);
+            }
         }
     }
     return std::nullopt;

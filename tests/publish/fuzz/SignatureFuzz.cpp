@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string error;
     std::vector<signature_file::Line> lines;
-    if (publish::ParseSignatureFile(text, lines, error) == lines.empty())
+    if (publish::ParseSignatureFile(text, lines, error) == lines.empty()) {
         std::abort();
+    }
     publish::ParsePrivateKeyPem(text, error);
     publish::ParsePublicKeyPem(text, error);
     return 0;
