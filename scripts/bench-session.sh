@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Benchmark of whole update runs (not a test): Refreshor.exe under Wine fetches and installs
 # (a) 200 files of 4 KiB and (b) one 64 MiB file from a local nginx; curl fetches the same
-# files one after another from the same server in the same run. Prints wall times and ratios.
+# files one after another from the same server in the same run. Prints wall times and ratios,
+# and what the manifest's signature and the files' digests add to a run: the same release is
+# also installed by an updater built with REFRESHOR_MANIFEST_KEYS=NONE, from a manifest with
+# and without Sha256 elements. Each update figure is the median of BENCH_ROUNDS runs (3).
 set -euo pipefail
 # The updater's window needs a display.
 if [ -z "${DISPLAY:-}" ]; then
@@ -25,16 +28,36 @@ export WINEPREFIX="$root/wineprefix"
 /usr/lib/wine/wineserver -p || true
 "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 
+# The updater as it was before signing, from the same sources: checks no signature.
+unsigned_tree="$root/win64-unsigned"
+if [ ! -f "$unsigned_tree/build.ninja" ]; then
+    cmake -S "$repo" -B "$unsigned_tree" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVENPORT_TESTS=OFF -DREFRESHOR_MANIFEST_KEYS=NONE \
+        -DHALVENPORT_OUT_DIR="$unsigned_tree/out" >/dev/null 2>&1
+fi
+cmake --build "$unsigned_tree" --target Refreshor -j "${JOBS:-2}" >/dev/null
+signed_updater="$repo/out/win64/Refreshor.exe"
+unsigned_updater="$unsigned_tree/out/Refreshor.exe"
+rounds="${BENCH_ROUNDS:-3}"
+
 now() { date +%s.%N; }
 elapsed() { echo "$2 - $1" | bc -l; }
 
-# Publishes <release folder> and runs one update into an empty installation; prints seconds.
+# Publishes <release folder> as <checks> asks (signed: signed, with digests; digests: unsigned,
+# with digests; none: unsigned, without digests) and runs one update with <updater> into an
+# empty installation; prints seconds.
 update_run() {
-    local release="$1" install="$work/install"
+    local release="$1" checks="$2" updater="$3" install
+    # A folder of its own: the stand-in game hall of the last run may still be writing its log.
+    install=$(mktemp -d "$work/install.XXXXXX")
+    local sign=()
+    [ "$checks" = signed ] && sign=(--sign-key "$repo/keys/demo-manifest-key.pem")
+    rm -f "$www/UpDataGame.xml.sig"
     "$repo/out/native/publish-manifest" "$www/$release" --base "http://127.0.0.1:$port/$release/" \
-        --out "$www/UpDataGame.xml" >/dev/null
-    rm -rf "$install" && mkdir -p "$install"
-    cp "$repo/out/win64/Refreshor.exe" "$install/"
+        --out "$www/UpDataGame.xml" "${sign[@]}" >/dev/null
+    [ "$checks" = none ] && sed -i '/<Sha256>/d' "$www/UpDataGame.xml"
+    cp "$updater" "$install/Refreshor.exe"
     cp "$root/win64/tools/demo/StartRecorder.exe" "$install/Halvenport.exe"
     local start end
     start=$(now)
@@ -44,11 +67,25 @@ update_run() {
     # Every file must have arrived, or the figure means nothing.
     if ! diff -r -q "$www/$release" "$install" -x Refreshor.exe -x Halvenport.exe \
         -x started.log >/dev/null; then
-        echo "update run of $release did not install every file" >&2
+        echo "update run of $release ($checks) did not install every file" >&2
         exit 1
     fi
     elapsed "$start" "$end"
 }
+
+# The median of <rounds> update runs; the three kinds of run take turns, so that a slow moment
+# of the machine does not fall on one kind only. Prints "none digests signed" seconds.
+update_runs() {
+    local release="$1" none=() digests=() signed=()
+    for _ in $(seq "$rounds"); do
+        none+=("$(update_run "$release" none "$unsigned_updater")")
+        digests+=("$(update_run "$release" digests "$unsigned_updater")")
+        signed+=("$(update_run "$release" signed "$signed_updater")")
+    done
+    echo "$(median "${none[@]}") $(median "${digests[@]}") $(median "${signed[@]}")"
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Fetches every file of <release folder> with one curl, one after another; prints seconds.
 curl_run() {
@@ -75,11 +112,23 @@ for i in $(seq -w 1 200); do head -c 4096 /dev/urandom > "$www/small/file$i.dat"
 mkdir -p "$www/large"
 head -c $((64 * 1024 * 1024)) /dev/urandom > "$www/large/big.dat"
 
+checks_report() { # label, none, digests, signed seconds
+    printf '%-26s unchecked %6.2f s   + digests %6.2f s (%+5.1f %%)   + signature %6.2f s (%+5.1f %%)\n' \
+        "$1" "$2" "$3" "$(echo "($3 - $2) * 100 / $2" | bc -l)" \
+        "$4" "$(echo "($4 - $2) * 100 / $2" | bc -l)"
+}
+
 echo "Update runs against nginx on 127.0.0.1:$port (each Refreshor run includes Wine's start)"
-small_update=$(update_run small)
+runs=$(update_runs small)
+read -r small_none small_digests small_signed <<<"$runs"
 small_curl=$(curl_run small)
-large_update=$(update_run large)
+runs=$(update_runs large)
+read -r large_none large_digests large_signed <<<"$runs"
 large_curl=$(curl_run large)
-report "200 files of 4 KiB" "$small_update" "$small_curl" $((200 * 4096))
-report "one file of 64 MiB" "$large_update" "$large_curl" $((64 * 1024 * 1024))
+report "200 files of 4 KiB" "$small_signed" "$small_curl" $((200 * 4096))
+report "one file of 64 MiB" "$large_signed" "$large_curl" $((64 * 1024 * 1024))
+echo
+echo "What the checks add (median of $rounds runs each; signed runs also check every digest)"
+checks_report "200 files of 4 KiB" "$small_none" "$small_digests" "$small_signed"
+checks_report "one file of 64 MiB" "$large_none" "$large_digests" "$large_signed"
 /usr/lib/wine/wineserver -k 2>/dev/null || true

@@ -29,7 +29,13 @@ std::wstring TargetPathOf(const FileEntry& entry, const BaseFolders& folders);
 std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
                                                   const BaseFolders& folders);
 
-// Decides every entry and drops the current ones; returns how many remain.
+// Whether every entry carries a well-formed Sha256: a signed manifest must describe each file it
+// installs completely.
+bool EveryEntryHasSha256(const std::deque<FileEntry>& entries);
+
+// Decides every entry and drops the current ones; returns how many remain. An entry the version
+// or time rule calls out of date is still current when the local copy already has its Sha256;
+// only those entries are hashed, so a run with nothing to do reads no file contents.
 unsigned KeepOutdated(std::deque<FileEntry>& entries);
 
 // Sum of the low 32 bits of Length of the entries marked NeedsUpdate, wrapping modulo 2^32.

@@ -1,5 +1,6 @@
 #include "session/UpdateSession.h"
 
+#include "manifest/ManifestSignature.h"
 #include "platform/FileUtil.h"
 #include "platform/RunLog.h"
 #include "platform/WideString.h"
@@ -32,11 +33,19 @@ const wchar_t* KindName(TaskKind kind) {
         return L"manifest";
     case TaskKind::UpdateFile:
         return L"file";
+    case TaskKind::Signature:
+        return L"manifest signature";
     }
     return L"?";
 }
 
 } // namespace
+
+std::wstring SignatureAddressOf(const std::wstring& manifestAddress) {
+    std::wstring address = manifestAddress;
+    address.insert(std::min(address.find_first_of(L"?#"), address.size()), L".sig");
+    return address;
+}
 
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
@@ -193,6 +202,9 @@ void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     case TaskKind::UpdateFile:
         OnFileDone(*download, done.Code);
         break;
+    case TaskKind::Signature:
+        OnSignatureDone(*download, done.Code);
+        break;
     }
     std::erase_if(downloads_, [&](const Download& d) { return d.Task.get() == done.Task; });
 
@@ -231,13 +243,59 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
         OnManifestFailed(download.Task->ErrorText());
         return;
     }
-    window_.SetStatusText(
-        FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
+    const ServerEntry& server = servers_[serverIndex_];
+    window_.SetStatusText(FormatW(L"获取更新文件列表成功：%ls", server.Name.c_str()));
+    // Kept because the system always had it: a build that trusts no key loads the manifest as
+    // it arrives.
+    if (!ManifestSignaturesRequired()) {
+        PlanFromManifest(path, false);
+        return;
+    }
+    // Nothing of the manifest is read before its signature file is in and verified.
+    pendingManifest_ = path;
+    Queue(TaskKind::Signature, SignatureAddressOf(server.Address), MakeTemporaryFile());
+    // A signature file is small; a server sending more is not read to the end.
+    downloads_.back().Task->LimitLength(signature_file::kMaxSize + 1);
+}
+
+void UpdateSession::OnSignatureDone(const Download& download, uint16_t code) {
+    const std::wstring manifestPath = std::exchange(pendingManifest_, std::wstring());
+    const std::wstring& signaturePath = download.Task->LocalPath();
+    // A signature file that could not be fetched (or ran past the size limit) is a missing one.
+    const ManifestCheck check =
+        code == net::DownloadOk
+            ? CheckManifestSignatureFiles(manifestPath, signaturePath, TrustedManifestKeys())
+            : ManifestCheck{ManifestVerdict::SignatureMissing, {}};
+    Log(FormatW(L"manifest signature check: verdict %d", static_cast<int>(check.Verdict)));
+    DeleteTemporaryFile(signaturePath);
+    if (check.Verdict == ManifestVerdict::Verified) {
+        PlanFromManifest(manifestPath, true);
+        return;
+    }
+    DeleteTemporaryFile(manifestPath);
+    if (check.Verdict == ManifestVerdict::SignatureInvalid && !pairRefetched_) {
+        pairRefetched_ = true;
+        ConnectServer();
+        return;
+    }
+    OnManifestUnverified();
+}
+
+void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManifest) {
     std::optional<std::deque<manifest::FileEntry>> plan = manifest::LoadManifest(path, folders_);
     DeleteTemporaryFile(path);
     if (!plan) {
         OnManifestFailed(kUnreadableManifestText);
         return;
+    }
+    // The signature vouches for the files only through their digests.
+    if (signedManifest && !manifest::EveryEntryHasSha256(*plan)) {
+        OnManifestUnverified();
+        return;
+    }
+    if (signedManifest) {
+        window_.SetStatusText(
+            FormatW(kVerifiedManifestStatus, servers_[serverIndex_].Name.c_str()));
     }
     Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
     Figures.TotalBytes = manifest::TotalLength(*plan);
@@ -254,17 +312,27 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     }
 }
 
+void UpdateSession::OnManifestUnverified() {
+    OnManifestFailed(FormatW(kUnverifiedManifestStatus, servers_[serverIndex_].Name.c_str()),
+                     kUnverifiedManifestText);
+}
+
 void UpdateSession::OnManifestFailed(const std::wstring& errorText) {
-    window_.SetStatusText(
-        FormatW(L"%ls：%ls", errorText.c_str(), servers_[serverIndex_].Name.c_str()));
+    OnManifestFailed(FormatW(L"%ls：%ls", errorText.c_str(), servers_[serverIndex_].Name.c_str()),
+                     errorText);
+}
+
+void UpdateSession::OnManifestFailed(const std::wstring& statusText, const std::wstring& boxText) {
+    window_.SetStatusText(statusText);
     if (serverIndex_ + 1 < servers_.size()) {
         ++serverIndex_;
+        pairRefetched_ = false;
         ConnectServer();
         return;
     }
     // The run ends before the box, so the timers start nothing while it runs its message loop.
     runEnded_ = true;
-    window_.ShowMessageBox(errorText, kCaption, MB_OK | MB_ICONERROR);
+    window_.ShowMessageBox(boxText, kCaption, MB_OK | MB_ICONERROR);
     LaunchGameHallAndEnd();
 }
 
