@@ -7,6 +7,7 @@
 #include "platform/Sha256.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
+#include "support/ManifestSigner.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 
 using namespace std::chrono_literals;
+using testsupport::ManifestSigner;
 using testsupport::Response;
 using testsupport::TestHttpServer;
 
@@ -41,6 +43,12 @@ protected:
                "<Sha256>" +
                WideToUtf8(FormatSha256(*digest)) + "</Sha256><URL>" + server.Url("/files/" + name) +
                "</URL></File></UpdateList>";
+    }
+
+    // Serves `xml` at `path` and its signature file beside it, as a publisher signs them.
+    void ServeSigned(const std::string& path, const std::string& xml) {
+        server.Serve(path, Response::Text(xml));
+        server.Serve(path + ".sig", Response::Text(ManifestSigner::Demo().SignatureLine(xml)));
     }
 
     // A second server, named in the server list, behind the built-in one.
@@ -71,7 +79,7 @@ protected:
 TEST_F(EndToEndNetwork, ASilentServerCountsAsAFailedOne) {
     server.Serve("/UpDataGame.xml", Response::Silence());
     ListBackupServer();
-    server.Serve("/backup.xml", Response::Text(ManifestOf("a.dat", "fresh")));
+    ServeSigned("/backup.xml", ManifestOf("a.dat", "fresh"));
     server.Serve("/files/a.dat", Response::Silence());
     Start();
     ASSERT_TRUE(updater.WaitForExit(120s));
@@ -87,7 +95,7 @@ TEST_F(EndToEndNetwork, ASilentServerCountsAsAFailedOne) {
 TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
     server.Serve("/UpDataGame.xml", Response::RedirectLoop());
     ListBackupServer();
-    server.Serve("/backup.xml", Response::Text(ManifestOf("a.dat", "fresh")));
+    ServeSigned("/backup.xml", ManifestOf("a.dat", "fresh"));
     server.Serve("/files/a.dat", Response::Text("fresh"));
     Start();
     ASSERT_TRUE(updater.WaitForExit(60s));
@@ -100,8 +108,7 @@ TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
 // Escape while a server trickles one byte at a time: the process is gone at once and leaves the
 // partial file closed, so a second updater can take it over.
 TEST_F(EndToEndNetwork, EscapeEndsTheProcessAtOnceWhateverTheServerDoes) {
-    server.Serve("/UpDataGame.xml",
-                 Response::Text(ManifestOf("slow.dat", testsupport::PatternBody(5000))));
+    ServeSigned("/UpDataGame.xml", ManifestOf("slow.dat", testsupport::PatternBody(5000)));
     server.Serve("/files/slow.dat", Response::Trickle(5000, 30s));
     Start();
     ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
@@ -124,7 +131,7 @@ TEST_F(EndToEndNetwork, EscapeEndsTheProcessAtOnceWhateverTheServerDoes) {
 TEST_F(EndToEndNetwork, ACutOffFileIsFinishedByTheNextRun) {
     const size_t size = 2 * 1024 * 1024;
     const std::string content = testsupport::PatternBody(size);
-    server.Serve("/UpDataGame.xml", Response::Text(ManifestOf("big.dat", content)));
+    ServeSigned("/UpDataGame.xml", ManifestOf("big.dat", content));
     server.Serve("/files/big.dat", Response::CutShort(size, size / 2));
     Start();
     ASSERT_TRUE(updater.WaitForExit(60s));
