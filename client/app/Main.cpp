@@ -4,7 +4,9 @@
 #include "BuildConfig.h"
 #include "app/CommandLine.h"
 #include "platform/ComPtr.h"
+#include "platform/FileReplace.h"
 #include "platform/FileUtil.h"
+#include "platform/InstallGuard.h"
 #include "platform/RunLog.h"
 #include "platform/Winsock.h"
 #include "ui/ResourceIds.h"
@@ -16,6 +18,9 @@
 #include <string>
 
 namespace {
+
+// How long a second updater looks for the first one's window before it ends anyway.
+constexpr DWORD kWaitForOtherWindowMs = 3000;
 
 std::wstring LoadResourceString(UINT id, const wchar_t* fallback) {
     const wchar_t* text = nullptr;
@@ -31,6 +36,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RunLog log(RunLog::DefaultPath());
     log.Write(L"run started: Refreshor " REFRESHOR_VERSION L", command line: " +
               std::wstring(::GetCommandLineW()));
+    // Two updaters in one installation would fetch the same files and trip over each other's
+    // ".update" files. The one that comes second touches nothing: it shows the player the one
+    // already at work and ends. Held until the window's downloads are cancelled and gone.
+    const std::wstring program = ProgramPath();
+    const std::wstring installFolder = FolderOf(program);
+    InstallGuard guard(installFolder);
+    if (guard.HeldElsewhere()) {
+        log.Write(L"another updater works on this installation; ending");
+        // The other updater may have started a moment ago and not show its window yet.
+        InstallGuard::BringMarkedWindowToFront(installFolder, kWaitForOtherWindowMs);
+        return 0;
+    }
+    // The copy of the program that an earlier run renewed itself out of; still running copies
+    // (an updater that is just ending) stay for a later start.
+    RemoveCopiesSetAside(program);
+
     ::InitCommonControls();
     // The manifest reader creates its XML document object on this thread. A failure here is
     // reported by that reader when it cannot create the object.
@@ -55,7 +76,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The run ends by ending the dialog; how it ended is not examined. Destroying the window
     // afterwards ends any download still listed (within a bound).
     {
-        ui::UpdateDialog dialog(address);
+        ui::UpdateDialog dialog(address, guard.Owned() ? installFolder : std::wstring());
         dialog.UseLog(&log);
         dialog.DoModal();
     }

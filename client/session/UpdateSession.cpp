@@ -15,6 +15,8 @@ namespace session {
 namespace {
 
 constexpr const wchar_t* kCaption = L"系统提示";
+// Caption of the box that ends a run in which files could not be put in place.
+constexpr const wchar_t* kEndCaption = L"Refreshor";
 
 // Result code of a download whose worker thread could not be created. It is outside the
 // transfer's own codes, so the error text stays the generic connection message.
@@ -62,9 +64,14 @@ UpdateSession::~UpdateSession() {
         }
     }
     downloads_.clear();
+    DeleteTemporaryFiles();
+}
+
+void UpdateSession::DeleteTemporaryFiles() {
     for (const std::wstring& path : temporaryFiles_) {
         ::DeleteFileW(path.c_str());
     }
+    temporaryFiles_.clear();
 }
 
 void UpdateSession::CancelDownloads() {
@@ -209,8 +216,7 @@ void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     std::erase_if(downloads_, [&](const Download& d) { return d.Task.get() == done.Task; });
 
     if (kind == TaskKind::UpdateFile && downloads_.empty() && !runEnded_) {
-        window_.SetStatusText(L"更新完毕");
-        LaunchGameHallAndEnd();
+        EndAfterLastFile();
     }
     // The next download starts now rather than at the next timer tick.
     RunSchedulingStep();
@@ -297,8 +303,14 @@ void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManife
         window_.SetStatusText(
             FormatW(kVerifiedManifestStatus, servers_[serverIndex_].Name.c_str()));
     }
+    std::vector<std::wstring> targets;
+    targets.reserve(plan->size());
+    for (const manifest::FileEntry& file : *plan) {
+        targets.push_back(file.TargetPath);
+    }
     Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
     Figures.TotalBytes = manifest::TotalLength(*plan);
+    RemoveStaleUpdateFiles(targets, *plan);
     if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
@@ -338,7 +350,15 @@ void UpdateSession::OnManifestFailed(const std::wstring& statusText, const std::
 
 void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     if (code == net::DownloadOk) {
-        InstallDownloadedFile(download.File, window_);
+        InstallResult result = InstallDownloadedFile(download.File, window_, updaterProgram_);
+        if (!result.Installed) {
+            notInstalled_.push_back(download.File.FileName);
+            for (std::wstring& holder : result.Holders) {
+                if (std::find(holders_.begin(), holders_.end(), holder) == holders_.end()) {
+                    holders_.push_back(std::move(holder));
+                }
+            }
+        }
         return;
     }
     std::wstring status = FormatW(L"下载文件失败 [%ls], 错误代码 [%u]",
@@ -348,6 +368,22 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     // the box runs its message loop, and a failed file never counts as a finished update.
     runEnded_ = true;
     window_.ShowMessageBox(FormatW(L"可能由于网络原因，%ls ", status.c_str()), L"", MB_OK);
+    QuitWithoutGameHall();
+}
+
+void UpdateSession::EndAfterLastFile() {
+    if (notInstalled_.empty()) {
+        window_.SetStatusText(L"更新完毕");
+        LaunchGameHallAndEnd();
+        return;
+    }
+    // A file that is not in place is no finished update: the game hall could start with a mix
+    // of old and new files. The player hears which files and what to do, as after a failed
+    // download; the run ends before the box, so nothing starts while it is up.
+    const std::wstring text = NotInstalledText(notInstalled_, holders_);
+    window_.SetStatusText(text);
+    runEnded_ = true;
+    window_.ShowMessageBox(text, kEndCaption, MB_OK | MB_ICONWARNING);
     QuitWithoutGameHall();
 }
 

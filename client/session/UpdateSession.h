@@ -9,6 +9,7 @@
 #include "manifest/UpdatePlan.h"
 #include "net/DownloadMessages.h"
 #include "net/HttpDownload.h"
+#include "platform/FileUtil.h"
 #include "session/ServerEntry.h"
 #include "session/SessionWindow.h"
 
@@ -87,6 +88,11 @@ public:
     // A line in the run's log, if the run keeps one. Never fails the run.
     void Log(const std::wstring& line) const;
 
+    // Removes the temporary list and manifest files now. For an end of the process that skips
+    // the destructor (the close button): a file that a running download still writes goes when
+    // the process ends, as the download shares it for deletion.
+    void DeleteTemporaryFiles();
+
     // The download being fetched and those still queued.
     size_t TasksListed() const { return downloads_.size(); }
 
@@ -127,6 +133,9 @@ private:
     // A new temporary file with the prefix "Xml"; empty when none could be made.
     std::wstring MakeTemporaryFile();
     void DeleteTemporaryFile(const std::wstring& path);
+    // After the last file: "更新完毕" and the game hall, or a box naming the files that could
+    // not be put in place and no game hall.
+    void EndAfterLastFile();
     void LaunchGameHallAndEnd();
     void QuitWithoutGameHall();
 
@@ -149,6 +158,12 @@ private:
     std::shared_ptr<net::InternetSession> internet_;
     // The one thread the run's downloads take turns on.
     std::unique_ptr<net::SharedThread> thread_ = std::make_unique<net::SharedThread>();
+
+    // The running program, which renews itself differently from the other files.
+    const std::wstring updaterProgram_ = ProgramPath();
+    // Files of this run that could not be put in place, and the programs that held them.
+    std::vector<std::wstring> notInstalled_;
+    std::vector<std::wstring> holders_;
 };
 
 } // namespace session
