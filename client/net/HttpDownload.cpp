@@ -466,10 +466,10 @@ DownloadError HttpDownload::Fetch(InternetSession& session, uint64_t resumeFrom)
     // button ends the process without waiting for the worker, and its temporary files must
     // still go (they go when this handle closes). Another updater cannot rename the file into
     // place meanwhile, as one updater at a time works on an installation.
-    UniqueFile file(::CreateFileW(
-        localPath_.c_str(), append ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
-        FILE_SHARE_DELETE, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-        nullptr));
+    UniqueFile file(
+        ::CreateFileW(localPath_.c_str(), append ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
+                      FILE_SHARE_DELETE, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return Fail(DownloadLocalFileFailed);
     }
