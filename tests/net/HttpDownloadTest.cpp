@@ -60,7 +60,8 @@ protected:
     // Runs the task to its end and returns the code of its single done message.
     int Download(HttpDownload& task) {
         EXPECT_TRUE(task.Start());
-        EXPECT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_DONE, 1, 20s));
+        // Generous: a loaded machine can slow Wine a great deal, and a hang still shows.
+        EXPECT_TRUE(recorder_.WaitFor(WM_DOWNLOAD_DONE, 1, 90s));
         task.WaitThread();
         recorder_.PumpFor(0ms);
         auto done = recorder_.Messages(WM_DOWNLOAD_DONE);
