@@ -1,10 +1,10 @@
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-namespace publish {
+namespace manifest {
 
 namespace {
 
@@ -267,4 +267,4 @@ std::string FormatVersion(const FourPartVersion& parts) {
            std::to_string(parts[2]) + "." + std::to_string(parts[3]);
 }
 
-} // namespace publish
+} // namespace manifest

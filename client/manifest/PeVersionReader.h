@@ -8,13 +8,13 @@
 // Damaged with a reason; the tree walk has a fixed depth and every read is bounds-checked, so no
 // file can make it loop or read outside what it was given.
 
-#include "publish/ByteSource.h"
+#include "manifest/ByteSource.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-namespace publish {
+namespace manifest {
 
 using FourPartVersion = std::array<uint16_t, 4>;
 
@@ -40,4 +40,4 @@ PeVersionResult ReadPeVersion(ByteSource& source);
 // "%u.%u.%u.%u", the form the updater writes for a local file's version.
 std::string FormatVersion(const FourPartVersion& parts);
 
-} // namespace publish
+} // namespace manifest
