@@ -42,9 +42,13 @@ std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
     return entries;
 }
 
-unsigned KeepOutdated(std::deque<FileEntry>& entries) {
+unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index,
+                      const std::atomic<bool>* cancel) {
     for (FileEntry& entry : entries) {
-        entry.CheckNeedsUpdate();
+        if (cancel && *cancel) {
+            break;
+        }
+        entry.CheckNeedsUpdate(index);
     }
     std::erase_if(entries, [](const FileEntry& entry) { return !entry.NeedsUpdate; });
     return static_cast<unsigned>(entries.size());

@@ -3,7 +3,9 @@
 // ones.
 
 #include "manifest/FileEntry.h"
+#include "manifest/InstallIndex.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -29,8 +31,11 @@ std::wstring TargetPathOf(const FileEntry& entry, const BaseFolders& folders);
 std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
                                                   const BaseFolders& folders);
 
-// Decides every entry and drops the current ones; returns how many remain.
-unsigned KeepOutdated(std::deque<FileEntry>& entries);
+// Decides every entry and drops the current ones; returns how many remain. Files recorded in
+// `index` are judged by their recorded digests. A set `cancel` stops the check between two
+// entries; the entries are then not all decided.
+unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index = nullptr,
+                      const std::atomic<bool>* cancel = nullptr);
 
 // Sum of the low 32 bits of Length of the entries marked NeedsUpdate, wrapping modulo 2^32.
 uint32_t TotalLength(const std::deque<FileEntry>& entries);
