@@ -3,6 +3,7 @@
 #include "platform/FileUtil.h"
 #include "platform/WideString.h"
 #include "session/FileInstaller.h"
+#include "session/PlanCheck.h"
 #include "session/ServerListReader.h"
 
 #include <algorithm>
@@ -23,7 +24,9 @@ constexpr uint16_t kThreadNotStarted = 10;
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
 UpdateSession::~UpdateSession() {
-    // The running download (if any) may still hold its temporary file open: end it first.
+    // The running download or the plan's check (if any) may still hold a temporary file open:
+    // end them first.
+    planCheck_.reset();
     downloads_.clear();
     for (const std::wstring& path : temporaryFiles_) {
         ::DeleteFileW(path.c_str());
@@ -115,6 +118,11 @@ void UpdateSession::RunSchedulingStep() {
 }
 
 void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
+    if (planCheck_ && done.Task == planCheck_.get()) {
+        OnPlanChecked();
+        RunSchedulingStep();
+        return;
+    }
     const Download* download = Find(done.Task);
     if (download == nullptr) {
         return;
@@ -172,14 +180,27 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     }
     window_.SetStatusText(
         FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
-    std::optional<std::deque<manifest::FileEntry>> plan = manifest::LoadManifest(path, folders_);
-    DeleteTemporaryFile(path);
+    if (!indexLoaded_) {
+        index_ = manifest::InstallIndex::Load(manifest::InstallIndex::PathIn(folders_.Program));
+        indexLoaded_ = true;
+    }
+    // The check runs beside the window; OnPlanChecked continues the run when it is through.
+    planCheck_ = std::make_unique<PlanCheck>(path, folders_, index_, window_.WindowHandle(),
+                                             static_cast<uint16_t>(TaskKind::Manifest));
+    planCheck_->Start();
+}
+
+void UpdateSession::OnPlanChecked() {
+    // Destroyed (and its finished thread joined) on the way out.
+    const std::unique_ptr<PlanCheck> check = std::move(planCheck_);
+    DeleteTemporaryFile(check->ManifestPath());
+    std::optional<std::deque<manifest::FileEntry>>& plan = check->Plan();
     if (!plan) {
         OnManifestFailed(kUnreadableManifestText);
         return;
     }
-    Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
-    Figures.TotalBytes = manifest::TotalLength(*plan);
+    Figures.FilesToUpdate = static_cast<int32_t>(plan->size());
+    Figures.TotalBytes = check->TotalBytes();
     if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
@@ -209,7 +230,17 @@ void UpdateSession::OnManifestFailed(const std::wstring& errorText) {
 
 void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     if (code == net::DownloadOk) {
+        // The download was held to the manifest's digest: once in place unchanged, the file is
+        // recorded, and the next run judges it without reading it.
+        manifest::InstallRecord verified;
+        const bool recordable = download.File.Sha256 &&
+                                manifest::ReadFileStamp(UpdatePathOf(download.File.TargetPath),
+                                                        verified);
         InstallDownloadedFile(download.File, window_);
+        if (recordable) {
+            verified.Digest = *download.File.Sha256;
+            index_.RecordIfUnchanged(download.File.TargetPath, verified);
+        }
         return;
     }
     std::wstring status = FormatW(L"下载文件失败 [%ls], 错误代码 [%u]",
@@ -222,13 +253,22 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     QuitWithoutGameHall();
 }
 
+void UpdateSession::SaveInstallIndex() {
+    if (index_.Changed()) {
+        // A failure costs the next run its speed, nothing else.
+        index_.Save(manifest::InstallIndex::PathIn(folders_.Program));
+    }
+}
+
 void UpdateSession::LaunchGameHallAndEnd() {
     runEnded_ = true;
+    SaveInstallIndex();
     LaunchGameHall(window_);
 }
 
 void UpdateSession::QuitWithoutGameHall() {
     runEnded_ = true;
+    SaveInstallIndex();
     ::PostMessageW(window_.WindowHandle(), WM_QUIT, 0, 0);
 }
 

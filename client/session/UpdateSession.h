@@ -5,6 +5,7 @@
 // user-interface thread; it talks to the window only through SessionWindow.
 
 #include "manifest/FileEntry.h"
+#include "manifest/InstallIndex.h"
 #include "manifest/UpdatePlan.h"
 #include "net/DownloadMessages.h"
 #include "net/HttpDownload.h"
@@ -20,6 +21,8 @@
 #include <vector>
 
 namespace session {
+
+class PlanCheck;
 
 // What a download fetches; its tag in both download messages.
 enum class TaskKind : uint16_t {
@@ -93,6 +96,8 @@ private:
     Download* Find(const void* task);
     void OnServerListDone(const Download& download, uint16_t code);
     void OnManifestDone(const Download& download, uint16_t code);
+    // The manifest has been read and checked beside the window: the plan is queued.
+    void OnPlanChecked();
     void OnFileDone(const Download& download, uint16_t code);
     // A server's manifest could not be had: the next server is tried; after the last one the
     // error box is shown and the game hall is started.
@@ -100,6 +105,8 @@ private:
     // A new temporary file with the prefix "Xml"; empty when none could be made.
     std::wstring MakeTemporaryFile();
     void DeleteTemporaryFile(const std::wstring& path);
+    // Keeps what this run installed and verified for the next run's decision.
+    void SaveInstallIndex();
     void LaunchGameHallAndEnd();
     void QuitWithoutGameHall();
 
@@ -108,6 +115,11 @@ private:
     std::vector<ServerEntry> servers_;
     size_t serverIndex_ = 0;
     std::deque<Download> downloads_;
+    // Loaded when the first manifest arrives; read by the plan's check while it runs, changed
+    // only by installs, which come after it.
+    manifest::InstallIndex index_;
+    bool indexLoaded_ = false;
+    std::unique_ptr<PlanCheck> planCheck_;
     // Nothing is started before the run has begun, so a window can be shown without a session.
     bool runStarted_ = false;
     bool runEnded_ = false;
