@@ -1,81 +1,148 @@
-"""Compiles the banned-word table into the automaton the library scans with.
+"""Compiles the banned-word table into the automata the library scans with.
 
     python3 gen_automaton.py words.txt AutomatonTables.h
 
-The output is a C++ header of constant arrays, so the library carries its automaton as
-read-only data: nothing is built, allocated or relocated when it loads.
+The output is a C++ header of constant arrays, so the library carries its automata as read-only
+data: nothing is built, allocated or relocated when it loads.
 
-The automaton reads the text one GBK character at a time (a byte 0x81..0xFE and the byte after
-it form one character; any other byte is a character of its own), so a word can only be found
-where it starts at a character boundary, exactly as the linear scan finds it. It is an
-Aho-Corasick machine whose alphabet is the set of characters that occur in the words:
+Two automata are written, one per way of reading a text:
 
-  - Words holding a space are dropped: the text has lost every single-byte space before it is
-    searched, and a space inside a valid GBK word is always a character of its own, so such a
-    word can never be found.
-  - A word that contains another word (starting at one of its character boundaries) is
-    dropped, and so are repeats: wherever it would be found, the shorter word is found too.
-    What remains is a set in which no word is a prefix of another, so every accepting state is
-    a leaf and the scan stops on entering one.
-  - Each character of the alphabet gets a class number from 1; class 0 is every character that
-    occurs in no word and sends the machine back to the root. Three more classes stand for what
-    the scan must treat apart: the single-byte space (skipped), the end of the text (a NUL, or
-    a lead byte followed by the NUL) and nothing else.
+  - Exact: the table's own reading. A word matches byte for byte and case-sensitively; the
+    single-byte space is skipped (the text loses its spaces before it is searched), every other
+    character that occurs in no word sends the machine back to the root. Words holding a space
+    can never match and are left out.
+  - Strict: text and words are both read through one folding, applied here at build time to the
+    words and to every character of the character tables: full-width ASCII becomes ASCII, ASCII
+    letters become lower case, and spaces, tabs, the full-width space and every punctuation or
+    symbol character of GBK (Unicode categories P and S) are skipped, so "外.挂" and "外 * 挂"
+    read as "外挂". A word that folds to nothing is left out.
+
+A third machine serves IsTaboolex, which asks only whether any word is present: the exact
+reading reduced to the words that decide that answer. A word that contains another (starting at
+one of its characters) is dropped, as wherever it would be found the shorter word is found too;
+so no remaining word is a prefix of another, every accepting state is a leaf, and a clean text
+walks fewer and shallower paths. It has GBK tables only.
+
+Each is an Aho-Corasick machine over the characters that occur in its words. A character is a
+GBK character (a byte 0x81..0xFE and the byte after it, or any other single byte) or, for UTF-8
+texts, a Unicode code point of the Basic Multilingual Plane; both map to the same class numbers,
+so one machine serves both encodings. Class 0 is any character that occurs in no word; after
+the word classes come the skipped class and the end class (the NUL of a NUL-terminated text).
+
   - The root's moves are a dense row indexed by class. The other states are packed into a
     double array: the move of state s on class c is slot base[s] + c when check[that slot] == s,
     otherwise the machine follows fail[s] and tries again.
-  - Accepting states carry a flag bit on every way into them (in check and in the root's row),
-    so the scan knows it has found a word without another look-up.
+  - A state in which some word ends (its own path or, through its failure links, a suffix of
+    it) carries a flag bit on every way into it, so the scan knows at once that it has a match.
+    For such a state, match_length and match_group give the longest word ending there (in
+    characters) and its group (the first group that holds it); depth is the length of the
+    state's path in characters, which bounds how far back a match still to come can start.
 """
 
 import os
 import sys
+import unicodedata
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "table"))
 import wordtable  # noqa: E402
 
-
-def characters(data):
-    """The characters of GBK bytes as symbols: a byte value, or lead * 256 + trail."""
-    out = []
-    i = 0
-    while i < len(data):
-        b = data[i]
-        if 0x81 <= b <= 0xFE and i + 1 < len(data):
-            out.append(b * 256 + data[i + 1])
-            i += 2
-        else:
-            out.append(b)
-            i += 1
-    return tuple(out)
+SPACE = " "
 
 
-def minimal_words(entries):
-    """The words that decide every answer: no spaces, no repeats, none containing another."""
-    words = sorted({characters(e) for e in entries if 0x20 not in e}, key=lambda w: (len(w), w))
-    known = set(words)
-    kept = []
-    for w in words:
-        n = len(w)
-        contains = any(w[i:j] in known for i in range(n) for j in range(i + 1, n + 1)
-                       if (i, j) != (0, n))
-        if not contains:
-            kept.append(w)
-    return kept
+def gbk_characters():
+    """Every character a GBK text can hold: (bytes, str), single bytes first."""
+    out = [(bytes([b]), chr(b)) for b in range(0x80)]
+    for lead in range(0x81, 0xFF):
+        for trail in list(range(0x40, 0x7F)) + list(range(0x80, 0xFF)):
+            data = bytes([lead, trail])
+            try:
+                out.append((data, data.decode("gbk")))
+            except UnicodeDecodeError:
+                pass
+    return out
+
+
+def in_gbk(ch):
+    try:
+        ch.encode("gbk")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def strict_fold(ch):
+    """The character as the strict reading sees it: folded, or '' when it is skipped."""
+    cp = ord(ch)
+    if 0xFF01 <= cp <= 0xFF5E:
+        ch = chr(cp - 0xFEE0)
+    if ch in " \t\u3000":
+        return ""
+    if unicodedata.category(ch)[0] in "PS":
+        return ""
+    if "A" <= ch <= "Z":
+        return ch.lower()
+    return ch
+
+
+class Reading:
+    """One way of reading text: which words there are and what each character is."""
+
+    def __init__(self, name, groups):
+        self.name = name
+        self.words = {}  # word (str) -> first group holding it
+        for number, group in enumerate(groups, 1):
+            for data in group:
+                word = self.word(data.decode("gbk"))
+                if word:
+                    self.words.setdefault(word, number)
+
+    def word(self, text):
+        raise NotImplementedError
+
+    def character(self, ch):
+        """The symbol a text character stands for, SPACE when it is skipped, or None."""
+        raise NotImplementedError
+
+
+class Exact(Reading):
+    def word(self, text):
+        return "" if SPACE in text else text
+
+    def character(self, ch):
+        return ch
+
+
+class Presence(Exact):
+    """The exact reading without the words that contain another."""
+
+    def __init__(self, name, groups):
+        super().__init__(name, groups)
+        known = set(self.words)
+        self.words = {
+            w: g for w, g in self.words.items()
+            if not any(w[i:j] in known for i in range(len(w)) for j in range(i + 1, len(w) + 1)
+                       if (i, j) != (0, len(w)))
+        }
+
+
+class Strict(Reading):
+    def word(self, text):
+        return "".join(strict_fold(c) for c in text)
+
+    def character(self, ch):
+        folded = strict_fold(ch)
+        return folded if folded else SPACE
 
 
 class Trie:
     def __init__(self, words):
         self.children = [{}]  # state -> {class: state}
-        self.leaf = [False]
-        self.classes = {}  # symbol -> class
-        for w in words:
-            for sym in w:
-                self.classes.setdefault(sym, 0)
+        self.group = [0]  # state -> group of the word ending exactly there, or 0
+        self.depth = [0]
+        symbols = sorted({sym for w in words for sym in w})
         # Class numbers in symbol order keep the output stable between runs.
-        for number, sym in enumerate(sorted(self.classes), 1):
-            self.classes[sym] = number
-        for w in words:
+        self.classes = {sym: number for number, sym in enumerate(symbols, 1)}
+        for w in sorted(words):
             s = 0
             for sym in w:
                 c = self.classes[sym]
@@ -83,10 +150,11 @@ class Trie:
                 if nxt is None:
                     nxt = len(self.children)
                     self.children.append({})
-                    self.leaf.append(False)
+                    self.group.append(0)
+                    self.depth.append(self.depth[s] + 1)
                     self.children[s][c] = nxt
                 s = nxt
-            self.leaf[s] = True
+            self.group[s] = words[w]
 
     def breadth_first(self):
         order = [0]
@@ -105,6 +173,13 @@ class Trie:
                     f = fail[f]
                 fail[v] = self.children[f].get(c, 0)
         return fail
+
+    def matches(self, order, fail):
+        """Per state: (length, group) of the longest word that ends there, or (0, 0)."""
+        out = [(0, 0)] * len(self.children)
+        for u in order[1:]:
+            out[u] = (self.depth[u], self.group[u]) if self.group[u] else out[fail[u]]
+        return out
 
 
 class FreeSlots:
@@ -160,120 +235,187 @@ def pack(trie, order):
 
 
 def c_array(ctype, name, values, per_line=16):
-    lines = ["inline constexpr %s %s[%d] = {" % (ctype, name, len(values))]
+    lines = ["    static constexpr %s %s[%d] = {" % (ctype, name, len(values))]
     for i in range(0, len(values), per_line):
-        lines.append("    " + ", ".join(str(v) for v in values[i:i + per_line]) + ",")
-    lines.append("};")
+        lines.append("        " + ", ".join(str(v) for v in values[i:i + per_line]) + ",")
+    lines.append("    };")
     return "\n".join(lines)
 
 
 def unsigned_type(limit):
+    if limit <= 0xFF:
+        return "std::uint8_t"
     return "std::uint16_t" if limit <= 0xFFFF else "std::uint32_t"
 
 
-def render(groups):
-    entries = [e for g in groups for e in g]
-    words = minimal_words(entries)
+def class_rows(pairs, row_of, default_row):
+    """Rows of 256 classes: row 0 and `default_row` are given, the others made on demand.
+    `pairs` is a list of (row key, low byte, class)."""
+    rows = [list(r) for r in default_row]
+    index = {}
+    for key, low, cls in pairs:
+        if key not in index:
+            index[key] = len(rows)
+            rows.append(list(rows[row_of(key)]))
+        rows[index[key]][low] = cls
+    return rows, index
+
+
+def render_reading(reading, gbk_chars):
+    words = reading.words
     trie = Trie(words)
     order = trie.breadth_first()
     fail = trie.failure_links(order)
+    matches = trie.matches(order, fail)
     slot, base = pack(trie, order)
     class_count = len(trie.classes)
+    max_depth = max(trie.depth)
+    if max_depth >= 128:
+        raise ValueError("a word of %d characters; the scan remembers 127" % max_depth)
 
     slot_count = max(max(slot.values()) + 1, max(base.values(), default=0) + class_count + 1)
     no_parent = slot_count
     bits = 16 if slot_count < 0x7FFF else 32
-    leaf_bit = 1 << (bits - 1)
+    match_bit = 1 << (bits - 1)
     state_type = "std::uint%d_t" % bits
+
+    def way_in(v):
+        return slot[v] | (match_bit if matches[v][0] else 0)
 
     base_out = [0] * slot_count
     check_out = [no_parent] * slot_count
     fail_out = [0] * slot_count
+    depth_out = [0] * slot_count
+    length_out = [0] * slot_count
+    group_out = [0] * slot_count
     for u, s in slot.items():
         base_out[s] = base.get(u, 0)
         fail_out[s] = slot[fail[u]]
+        depth_out[s] = trie.depth[u]
+        length_out[s], group_out[s] = matches[u]
     for u in order:
         for v in trie.children[u].values():
-            check_out[slot[v]] = slot[u] | (leaf_bit if trie.leaf[v] else 0)
+            check_out[slot[v]] = slot[u] | (match_bit if matches[v][0] else 0)
     root_next = [0] * (class_count + 1)
     for c, v in trie.children[0].items():
-        root_next[c] = slot[v] | (leaf_bit if trie.leaf[v] else 0)
+        root_next[c] = way_in(v)
 
-    space_class = class_count + 1
+    skip_class = class_count + 1
     end_class = class_count + 2
-    byte_class = [0] * 256
-    rows = {}
-    for sym, c in trie.classes.items():
-        if sym < 256:
-            byte_class[sym] = c
-        else:
-            rows.setdefault(sym >> 8, {})[sym & 0xFF] = c
-    byte_class[0x20] = space_class
-    byte_class[0] = end_class
-    # Row 0 holds the single-byte characters; a lead byte selects the row of its characters,
-    # where a NUL second byte means the text ends on a lone lead byte.
-    lead_row = [0] * 256
-    unused_lead = [0] * 256
-    unused_lead[0] = end_class
-    char_class = byte_class + unused_lead  # row 1: leads that open no word character
-    for lead in range(0x81, 0xFF):
-        lead_row[lead] = 1
-    for number, lead in enumerate(sorted(rows), 2):
-        lead_row[lead] = number
-        row = [0] * 256
-        row[0] = end_class
-        for trail, c in rows[lead].items():
-            row[trail] = c
-        char_class += row
 
+    def class_of(ch):
+        sym = reading.character(ch)
+        if sym == SPACE:
+            return skip_class
+        return trie.classes.get(sym, 0)
+
+    # GBK: row 0 holds the single bytes; a lead byte selects the row of its characters, where a
+    # NUL second byte means the text ends on a lone lead byte. Row 1 serves the leads none of
+    # whose characters is a word character or skipped.
+    single = [0] * 256
+    for data, ch in gbk_chars:
+        if len(data) == 1:
+            single[data[0]] = class_of(ch)
+    single[0] = end_class
+    lone_lead = [0] * 256
+    lone_lead[0] = end_class
+    pairs = []
+    for data, ch in gbk_chars:
+        if len(data) == 2:
+            cls = class_of(ch)
+            if cls:
+                pairs.append((data[0], data[1], cls))
+    gbk_rows, gbk_index = class_rows(pairs, lambda key: 1, [single, lone_lead])
+    lead_row = [0] * 256
+    for lead in range(0x81, 0xFF):
+        lead_row[lead] = gbk_index.get(lead, 1)
+
+    # UTF-8: code points of the Basic Multilingual Plane, row = code point >> 8. Characters
+    # outside GBK never match and are never skipped, as they could not be in a GBK text.
+    uni_pairs = []
+    for cp in range(0x80, 0x10000):
+        if 0xD800 <= cp <= 0xDFFF:
+            continue
+        ch = chr(cp)
+        if in_gbk(ch):
+            cls = class_of(ch)
+            if cls:
+                uni_pairs.append((cp >> 8, cp & 0xFF, cls))
+    ascii_row = single[:128] + [0] * 128
+    ascii_row[0] = 0
+    # Row 0 holds ASCII; U+0080..U+00FF, when any of them counts, get a copy of it.
+    uni_rows, uni_index = class_rows(uni_pairs, lambda key: 0 if key == 0 else 1,
+                                     [ascii_row, [0] * 256])
+    uni_row = [0] + [1] * 255
+    for key, number in uni_index.items():
+        uni_row[key] = number
+
+    if len(gbk_rows) > 256 or len(uni_rows) > 256:
+        raise ValueError("too many character rows")
+    class_type = unsigned_type(end_class)
+    name = reading.name
+    presence_only = isinstance(reading, Presence)
+    uni_tables = [] if presence_only else [
+        "    // Class of a code point cp below 0x10000: kUniClass[kUniRow[cp >> 8] * 256 + (cp & 0xFF)].",
+        c_array("std::uint8_t", "kUniRow", uni_row),
+        c_array("Class", "kUniClass", [v for r in uni_rows for v in r]),
+    ]
+    match_tables = [] if presence_only else [
+        "    // Characters on the path to each state, and the longest word ending there.",
+        c_array("std::uint8_t", "kDepth", depth_out),
+        c_array("std::uint8_t", "kMatchLength", length_out),
+        c_array("std::uint8_t", "kMatchGroup", group_out),
+    ]
+    return [
+        "// %d words; %d states in %d slots; %d character classes; GBK rows %d, UTF-8 rows %d."
+        % (len(words), len(order), slot_count, class_count, len(gbk_rows), len(uni_rows)),
+        "struct %s {" % name,
+        "    using State = %s;" % state_type,
+        "    using Class = %s;" % class_type,
+        "    static constexpr unsigned kWordCount = %d;" % len(words),
+        "    static constexpr unsigned kSlotCount = %d;" % slot_count,
+        "    static constexpr State kRoot = 0;",
+        "    static constexpr State kMatchBit = 0x%X;" % match_bit,
+        "    static constexpr unsigned kMaxDepth = %d;" % max_depth,
+        "    // Classes 1..kWordClassCount are characters of words; 0 is any other character.",
+        "    static constexpr unsigned kWordClassCount = %d;" % class_count,
+        "    static constexpr unsigned kSkipClass = %d;" % skip_class,
+        "    static constexpr unsigned kEndClass = %d;" % end_class,
+        "",
+        "    // Class of a GBK character: kGbkClass[kGbkRow[b] * 256 + b] for a single byte b,",
+        "    // kGbkClass[kGbkRow[lead] * 256 + trail] for a two-byte character.",
+        c_array("std::uint8_t", "kGbkRow", lead_row),
+        c_array("Class", "kGbkClass", [v for r in gbk_rows for v in r]),
+    ] + uni_tables + [
+        "",
+        "    // The root's move on each class (kRoot where no word starts with that character).",
+        c_array("State", "kRootNext", root_next),
+        "    // Inner states: the move on class c is to slot kBase[s] + c when kCheck of that",
+        "    // slot, without kMatchBit, is s; kMatchBit there marks that a word ends in it.",
+        c_array("State", "kBase", base_out),
+        c_array("State", "kCheck", check_out),
+        c_array("State", "kFail", fail_out),
+    ] + match_tables + [
+        "};",
+        "",
+    ]
+
+
+def render(groups):
+    gbk_chars = gbk_characters()
     out = [
         "// Generated from words.txt by gen_automaton.py at build time. Do not edit.",
-        "// %d table entries, %d words after dropping spaced, repeated and containing ones;"
-        % (len(entries), len(words)),
-        "// %d states in %d slots, %d character classes." % (len(order), slot_count, class_count),
         "#pragma once",
         "",
         "#include <cstdint>",
         "",
         "namespace taboolex::automaton {",
         "",
-        "using State = %s;" % state_type,
-        "using Class = %s;" % unsigned_type(end_class),
-        "",
-        "inline constexpr unsigned kWordCount = %d;" % len(words),
-        "inline constexpr unsigned kStateCount = %d;" % len(order),
-        "inline constexpr unsigned kSlotCount = %d;" % slot_count,
-        "inline constexpr State kRoot = 0;",
-        "inline constexpr State kLeafBit = 0x%X;" % leaf_bit,
-        "",
-        "// Classes 1..kWordClassCount are characters of words; 0 is any other character.",
-        "inline constexpr unsigned kWordClassCount = %d;" % class_count,
-        "inline constexpr unsigned kSpaceClass = %d;" % space_class,
-        "inline constexpr unsigned kEndClass = %d;" % end_class,
-        "",
-        "// Row of kCharClass for a byte: 0 for a single-byte character, else that lead byte's.",
-        c_array("std::uint8_t", "kLeadRow", lead_row),
-        "",
-        "// Class of a character: kCharClass[kLeadRow[b] * 256 + b] for a single byte b,",
-        "// kCharClass[kLeadRow[lead] * 256 + trail] for a two-byte character.",
-        c_array("Class", "kCharClass", char_class),
-        "",
-        "// The root's move on each class (kRoot where no word starts with that character).",
-        c_array("State", "kRootNext", root_next),
-        "",
-        "// Inner states: the move on class c is to slot kBase[s] + c when kCheck of that slot,",
-        "// without kLeafBit, is s; kLeafBit in kCheck marks that slot as accepting.",
-        c_array("State", "kBase", base_out),
-        "",
-        c_array("State", "kCheck", check_out),
-        "",
-        c_array("State", "kFail", fail_out),
-        "",
-        "} // namespace taboolex::automaton",
-        "",
     ]
-    if len(char_class) // 256 > 255:
-        raise ValueError("more than 253 lead bytes in use")
+    out += render_reading(Presence("Presence", groups), gbk_chars)
+    out += render_reading(Exact("Exact", groups), gbk_chars)
+    out += render_reading(Strict("Strict", groups), gbk_chars)
+    out += ["} // namespace taboolex::automaton", ""]
     return "\n".join(out)
 
 

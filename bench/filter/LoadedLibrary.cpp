@@ -36,8 +36,10 @@ LoadedLibrary::LoadedLibrary(const std::string& path) : module_(LoadLibraryW(Wid
     }
     test_ = reinterpret_cast<TestFunction>(
         reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), "IsTaboolex")));
-    if (test_ == nullptr) {
-        throw std::runtime_error(path + " does not export IsTaboolex");
+    find_ = reinterpret_cast<FindFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), "TaboolexFind")));
+    if (test_ == nullptr || find_ == nullptr) {
+        throw std::runtime_error(path + " does not export IsTaboolex and TaboolexFind");
     }
 }
 
@@ -74,9 +76,10 @@ LoadedLibrary::LoadedLibrary(const std::string& path)
         throw std::runtime_error("cannot load " + path + ": " + dlerror());
     }
     test_ = reinterpret_cast<TestFunction>(dlsym(handle_, "IsTaboolex"));
-    if (test_ == nullptr) {
+    find_ = reinterpret_cast<FindFunction>(dlsym(handle_, "TaboolexFind"));
+    if (test_ == nullptr || find_ == nullptr) {
         dlclose(handle_);
-        throw std::runtime_error(path + " does not export IsTaboolex");
+        throw std::runtime_error(path + " does not export IsTaboolex and TaboolexFind");
     }
 }
 

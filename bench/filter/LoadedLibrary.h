@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Taboolex.h"
+
 #include <cstddef>
 #include <string>
 
@@ -11,7 +13,8 @@
 // loading costs. Throws std::runtime_error when it cannot be loaded.
 class LoadedLibrary {
 public:
-    using TestFunction = bool (*)(const char*);
+    using TestFunction = bool(TABOOLEX_CDECL*)(const char*);
+    using FindFunction = int(TABOOLEX_CDECL*)(const char*, size_t, unsigned, TaboolexMatch*);
 
     explicit LoadedLibrary(const std::string& path);
     ~LoadedLibrary();
@@ -20,6 +23,8 @@ public:
 
     // The exported IsTaboolex.
     TestFunction Test() const { return test_; }
+    // The exported TaboolexFind.
+    FindFunction Find() const { return find_; }
 
     // Bytes of the library's image in memory (all its loaded segments or sections).
     std::size_t ImageBytes() const;
@@ -38,4 +43,5 @@ private:
     void* handle_ = nullptr;
 #endif
     TestFunction test_ = nullptr;
+    FindFunction find_ = nullptr;
 };

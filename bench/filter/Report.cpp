@@ -64,6 +64,22 @@ void PrintReport(std::ostream& out, const std::string& title, const std::vector<
         }
         out << line << "\n";
     }
+    if (ns.count("find") != 0) {
+        out << "\nThe calls with a length: TaboolexFind on the GBK text (default reading), and on "
+               "its UTF-8 form in the strict reading\n\n";
+        out << "case                   bytes        find     GB/s  strict-utf8\n";
+        for (const BenchCase& c : cases) {
+            const double* find = Find(ns, "find", c.name);
+            const double* strict = Find(ns, "strict-utf8", c.name);
+            std::string line = c.name;
+            line.resize(20, ' ');
+            line += Pad(std::to_string(c.text.size()), 7);
+            line += Pad(find ? Duration(*find) : "-", 12);
+            line += Pad(find ? Format("%.2f", c.text.size() / *find) : "-", 9);
+            line += Pad(strict ? Duration(*strict) : "-", 13);
+            out << line << "\n";
+        }
+    }
 
     const double* lib64 = Find(ns, "library", "clean/64");
     const double* ref64 = Find(ns, "reference", "clean/64");

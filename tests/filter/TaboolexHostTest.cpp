@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #include "platform/UniqueHandle.h"
@@ -37,6 +39,141 @@ TEST(TaboolexHost, PlainFunctionAnswersOneOrZero) {
     EXPECT_EQ(byte, 1);
 }
 
+// Entries that, standing alone, are the first match of themselves (no shorter word ends
+// inside them), with the group that first holds each; every n-th such entry.
+struct Sample {
+    std::string word;
+    int group;
+};
+
+std::vector<Sample> StandAloneEntries(unsigned stride) {
+    std::vector<Sample> out;
+    unsigned index = 0;
+    for (int group = 0; group < taboolex::kGroupCount; ++group) {
+        for (unsigned i = 0; i < taboolex::kGroupSizes[group]; ++i, ++index) {
+            const std::string e(Entry(index));
+            TaboolexMatch m{};
+            if (index % stride == 0 &&
+                TaboolexFind(e.data(), e.size(), TABOOLEX_GBK, &m) == TABOOLEX_FOUND &&
+                m.offset == 0 && m.length == e.size()) {
+                int first = group + 1;
+                for (unsigned j = 0, g = 0, end = taboolex::kGroupSizes[0]; j < index; ++j) {
+                    while (j >= end) {
+                        end += taboolex::kGroupSizes[++g];
+                    }
+                    if (Entry(j) == e) {
+                        first = static_cast<int>(g) + 1;
+                        break;
+                    }
+                }
+                out.push_back({e, first});
+            }
+        }
+    }
+    return out;
+}
+
+// A word of ASCII letters only, of at least three.
+std::string LetterEntry() {
+    for (unsigned i = 0; i < taboolex::kEntryCount; ++i) {
+        const std::string e(Entry(i));
+        if (e.size() >= 3 && std::all_of(e.begin(), e.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            })) {
+            return e;
+        }
+    }
+    return {};
+}
+
+const std::string kFullWidthSpace = "\xA1\xA1"; // no word holds it
+
+TEST(TaboolexApi, FindGivesOffsetLengthAndGroupInTheCallersText) {
+    const std::vector<Sample> samples = StandAloneEntries(97);
+    ASSERT_GT(samples.size(), 20u);
+    for (const Sample& s : samples) {
+        // A NUL is an ordinary character when the length is given.
+        const std::string text = std::string("\0", 1) + kFullWidthSpace + " " + s.word + " ";
+        TaboolexMatch m{};
+        ASSERT_EQ(TaboolexFind(text.data(), text.size(), TABOOLEX_GBK, &m), TABOOLEX_FOUND)
+            << s.word;
+        EXPECT_EQ(m.offset, 4u);
+        EXPECT_EQ(m.length, s.word.size());
+        EXPECT_EQ(m.group, s.group) << s.word;
+        EXPECT_EQ(TaboolexFind(text.data(), 4, TABOOLEX_GBK, &m), TABOOLEX_CLEAN);
+    }
+}
+
+TEST(TaboolexApi, MaskingTurnsEachCharacterOfAMatchIntoOneStar) {
+    for (const Sample& s : StandAloneEntries(389)) {
+        const std::string text = kFullWidthSpace + s.word + kFullWidthSpace;
+        const std::string wanted =
+            kFullWidthSpace + std::string(filtertest::Chars(s.word).size(), '*') + kFullWidthSpace;
+        std::string copy(text.size(), '?');
+        size_t length = 0;
+        ASSERT_EQ(TaboolexMask(text.data(), text.size(), TABOOLEX_GBK, copy.data(), &length),
+                  TABOOLEX_FOUND);
+        EXPECT_EQ(copy.substr(0, length), wanted);
+        std::string inPlace = text;
+        ASSERT_EQ(TaboolexMask(inPlace.data(), text.size(), 0, inPlace.data(), &length),
+                  TABOOLEX_FOUND);
+        EXPECT_EQ(inPlace.substr(0, length), wanted);
+    }
+    std::string clean = kFullWidthSpace + "\t" + kFullWidthSpace;
+    size_t length = 0;
+    EXPECT_EQ(TaboolexMask(clean.data(), clean.size(), 0, clean.data(), &length), TABOOLEX_CLEAN);
+    EXPECT_EQ(length, clean.size());
+}
+
+TEST(TaboolexApi, StrictReadingSkipsPunctuationAndFoldsCaseAndWidth) {
+    const std::string word = LetterEntry();
+    ASSERT_FALSE(word.empty());
+    std::string shouted;   // "W.O.R.D", GBK
+    std::string fullWidth; // the letters in full width, with full-width spaces between, GBK
+    std::string utf8Wide;  // the same in UTF-8, behind a character GBK lacks
+    for (char c : word) {
+        const char upper = static_cast<char>(c >= 'a' ? c - 32 : c);
+        shouted += std::string(shouted.empty() ? "" : ".") + upper;
+        fullWidth += (fullWidth.empty() ? "" : kFullWidthSpace) + "\xA3" + char(c + 0x80);
+        const unsigned cp = 0xFF01u + static_cast<unsigned char>(c) - 0x21u;
+        utf8Wide +=
+            {char(0xE0 | cp >> 12), char(0x80 | (cp >> 6 & 0x3F)), char(0x80 | (cp & 0x3F))};
+    }
+    utf8Wide = "\xF0\x9F\x98\x80" + utf8Wide;
+    TaboolexMatch m{};
+    EXPECT_EQ(TaboolexFind(shouted.data(), shouted.size(), TABOOLEX_GBK, &m), TABOOLEX_CLEAN);
+    ASSERT_EQ(TaboolexFind(shouted.data(), shouted.size(), TABOOLEX_STRICT, &m), TABOOLEX_FOUND);
+    EXPECT_EQ(m.offset, 0u);
+    EXPECT_EQ(m.length, shouted.size());
+    ASSERT_EQ(TaboolexFind(fullWidth.data(), fullWidth.size(), TABOOLEX_STRICT, &m),
+              TABOOLEX_FOUND);
+    EXPECT_EQ(m.length, fullWidth.size());
+    ASSERT_EQ(TaboolexFind(utf8Wide.data(), utf8Wide.size(), TABOOLEX_STRICT | TABOOLEX_UTF8, &m),
+              TABOOLEX_FOUND);
+    EXPECT_EQ(m.offset, 4u);
+    // In UTF-8 the ASCII word itself matches by default too, also behind a NUL and a broken byte.
+    const std::string utf8 = std::string("\0\xE4", 2) + word;
+    ASSERT_EQ(TaboolexFind(utf8.data(), utf8.size(), TABOOLEX_UTF8, &m), TABOOLEX_FOUND);
+    EXPECT_EQ(m.offset, 2u);
+}
+
+TEST(TaboolexApi, BadArgumentsAreRefusedAndNothingIsWritten) {
+    char buffer[8] = "abcdefg";
+    size_t length = 99;
+    EXPECT_EQ(TaboolexFind(nullptr, 1, 0, nullptr), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexFind(nullptr, 0, 0, nullptr), TABOOLEX_CLEAN);
+    EXPECT_EQ(TaboolexFind(buffer, 7, 4, nullptr), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexMask(buffer, 7, 0, nullptr, &length), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexMask(buffer, 7, 0, buffer + 1, &length), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexMask(buffer + 1, 6, 0, buffer, &length), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexMask(buffer, 7, 0, buffer, nullptr), TABOOLEX_INVALID);
+    EXPECT_EQ(TaboolexMask(buffer, 7, 8, buffer, &length), TABOOLEX_INVALID);
+    EXPECT_EQ(length, 99u);
+    EXPECT_STREQ(buffer, "abcdefg");
+    EXPECT_EQ(TaboolexMask(nullptr, 0, 0, nullptr, &length), TABOOLEX_CLEAN);
+    EXPECT_EQ(length, 0u);
+}
+
 #if !defined(_WIN32)
 TEST(TaboolexHost, ClassAndPlainFunctionAgree) {
     CDirtyString filter;
@@ -52,13 +189,15 @@ TEST(TaboolexHost, ClassAndPlainFunctionAgree) {
 // The tests run the 64-bit build (32-bit code cannot run on these machines), where a member of
 // the Microsoft compiler is an ordinary function taking `this` first.
 static_assert(sizeof(void*) == 8, "the Windows tests run the 64-bit build");
-const char* const kExportNames[7] = {"??0CDirtyString@@QEAA@XZ",
+const char* const kExportNames[9] = {"??0CDirtyString@@QEAA@XZ",
                                      "??1CDirtyString@@QEAA@XZ",
                                      "??4CDirtyString@@QEAAAEAV0@AEBV0@@Z",
                                      "?IsTaboolex@CDirtyString@@QEAA_NPEBD@Z",
                                      "IsTaboolex",
                                      "IsTaboolex2",
-                                     "IsTaboolex3"};
+                                     "IsTaboolex3",
+                                     "TaboolexFind",
+                                     "TaboolexMask"};
 
 using Construct = void* (*)(void* self);
 using Destroy = void (*)(void* self);
@@ -85,13 +224,13 @@ protected:
     UniqueModule module_;
 };
 
-TEST_F(TaboolexDll, ExportsSevenEntriesByNameAndOrdinal) {
-    for (WORD ordinal = 1; ordinal <= 7; ++ordinal) {
+TEST_F(TaboolexDll, ExportsNineEntriesByNameAndOrdinal) {
+    for (WORD ordinal = 1; ordinal <= 9; ++ordinal) {
         const char* name = kExportNames[ordinal - 1];
         ASSERT_NE(ByOrdinal(ordinal), nullptr) << "ordinal " << ordinal;
         EXPECT_EQ(ByName(name), ByOrdinal(ordinal)) << name;
     }
-    EXPECT_EQ(ByOrdinal(8), nullptr);
+    EXPECT_EQ(ByOrdinal(10), nullptr);
     EXPECT_EQ(ByOrdinal(0), nullptr);
     // The import library binds to the same code.
     EXPECT_EQ(reinterpret_cast<void (*)()>(&IsTaboolex),

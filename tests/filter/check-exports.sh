@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The export tables of both Taboolex.dll builds: exactly seven entries, ordinals 1-7, the
+# The export tables of both Taboolex.dll builds: the seven entries of old at ordinals 1-7, the
 # members under the names the Microsoft C++ compiler gives them and the plain functions
-# undecorated. The expected names come from that compiler's ABI twice over: written out here,
+# undecorated, then the calls with a length at 8 and 9, and nothing else. The expected names come from that compiler's ABI twice over: written out here,
 # and produced by clang for the Microsoft targets from the shipped Taboolex.h, whose references
 # must then link against the shipped Taboolex.lib. On x86 the member shims must also pop their
 # stack argument (__thiscall) and the plain function must not (__cdecl).
@@ -22,21 +22,28 @@ expected[win32]='??0CDirtyString@@QAE@XZ
 ?IsTaboolex@CDirtyString@@QAE_NPBD@Z
 IsTaboolex
 IsTaboolex2
-IsTaboolex3'
+IsTaboolex3
+TaboolexFind
+TaboolexMask'
 expected[win64]='??0CDirtyString@@QEAA@XZ
 ??1CDirtyString@@QEAA@XZ
 ??4CDirtyString@@QEAAAEAV0@AEBV0@@Z
 ?IsTaboolex@CDirtyString@@QEAA_NPEBD@Z
 IsTaboolex
 IsTaboolex2
-IsTaboolex3'
+IsTaboolex3
+TaboolexFind
+TaboolexMask'
 
 cat > "$work/probe.cpp" <<'CPP'
 #include "Taboolex.h"
 bool Probe(CDirtyString& a, const CDirtyString& b, const char* text) {
     CDirtyString c;
     c = b;
-    return a.IsTaboolex(text) && IsTaboolex(text) && IsTaboolex2() && IsTaboolex3();
+    char out[8];
+    size_t n = 0;
+    return a.IsTaboolex(text) && IsTaboolex(text) && IsTaboolex2() && IsTaboolex3() &&
+           TaboolexFind(text, 1, 0, nullptr) && TaboolexMask(text, 1, 0, out, &n);
 }
 CPP
 

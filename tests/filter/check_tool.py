@@ -1,5 +1,5 @@
 """taboolex-check end to end: dirty lines reported with their numbers and as read, the exit
-status, UTF-8 conversion and its failures, in GBK and UTF-8 mode.
+status, broken UTF-8, standard input and folders, in GBK and UTF-8 mode.
 
     check_tool.py <table dir> <work dir> <program> [launcher...]
 
@@ -58,11 +58,31 @@ def main(argv):
     expect("clean exit status", code, 0)
     expect("clean report", out, b"")
 
-    bad = (entry + "\n").encode("utf-8") + b"\xff\xfe broken\n" + "\u20ac\U0001F600\n".encode()
+    # Broken UTF-8 is named on stderr and gives status 2, yet the line is still tested; a
+    # character GBK lacks hides nothing of its line.
+    bad = ((entry + "\n").encode() + b"\xff\xfe " + entry.encode() + b"\n" +
+           ("\U0001F600" + entry + "\n\u20ac\U0001F600\n").encode())
     code, out, err = run("bad.txt", bad, "--utf8")
     expect("bad input exit status", code, 2)
-    expect("bad input report", out.decode("utf-8", "replace"), "1: %s\n" % entry)
-    expect("bad input lines named", [b":2:" in err, b":3:" in err], [True, True])
+    expect("bad input report", out.decode("utf-8", "replace"),
+           "1: %s\n2: \ufffd\ufffd %s\n3: \U0001F600%s\n" % (entry, entry, entry))
+    expect("bad input lines named", [b":2:" in err, b":3:" in err, b":4:" in err],
+           [True, False, False])
+
+    # "-" is standard input, among files; a folder is an error.
+    stdin_path = os.path.join(work, "stdin.txt")
+    with open(stdin_path, "wb") as f:
+        f.write(text.encode("gbk"))
+    with open(stdin_path, "rb") as given, open(stdin_path + ".out", "wb") as out:
+        code = subprocess.call(launcher + [program, "-", os.path.join(work, "clean.txt")],
+                               stdin=given, stdout=out, stderr=subprocess.DEVNULL)
+    with open(stdin_path + ".out", "rb") as f:
+        expect("standard input report", f.read().replace(b"\r\n", b"\n"),
+               ("-:2: %s\n-:4: %s\n" % (entry, " ".join(last))).encode("gbk"))
+    expect("standard input exit status", code, 1)
+    code = subprocess.call(launcher + [program, work], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    expect("folder exit status", code, 2)
 
     code = subprocess.call(launcher + [program, os.path.join(work, "missing.txt")],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,

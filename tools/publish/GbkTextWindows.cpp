@@ -29,4 +29,21 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::string> GbkToUtf8(std::string_view gbk) {
+    if (gbk.empty())
+        return std::string();
+    const int size = static_cast<int>(gbk.size());
+    const int wideLength =
+        ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, gbk.data(), size, nullptr, 0);
+    if (wideLength <= 0)
+        return std::nullopt;
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, gbk.data(), size, wide.data(), wideLength);
+    const int n =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 } // namespace publish
