@@ -107,11 +107,12 @@ std::wstring FormatFileVersion(const FourPartVersion& parts) {
     return FormatW(L"%u.%u.%u.%u", parts[0], parts[1], parts[2], parts[3]);
 }
 
-// The version by the PE reader; nothing where it finds none, and the platform then decides.
+// The version by the PE reader; nothing where it finds none, or where the resource comes in
+// several languages (the platform picks one by the user's settings): the platform decides then.
 std::optional<std::wstring> ReadPeFileVersion(HANDLE file, uint64_t size) {
     HandleByteSource source(file, size);
     const PeVersionResult result = ReadPeVersion(source);
-    if (result.Status != PeVersionStatus::Found) {
+    if (result.Status != PeVersionStatus::Found || result.Languages != 1) {
         return std::nullopt;
     }
     return FormatFileVersion(result.Version.File);

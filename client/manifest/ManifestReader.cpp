@@ -73,6 +73,11 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
         entry.Length = static_cast<int32_t>(ParseDecimal(value));
         return true;
     }
+    if (EqualsNoCase(key, L"Sha256")) {
+        // Anything but 64 lower-case hex digits is no digest at all, never part of one.
+        entry.Sha256 = ParseSha256(value);
+        return true;
+    }
     if (EqualsNoCase(key, L"FileDateLow")) {
         entry.FileTime.dwLowDateTime = ParseDecimal(value);
         return true;

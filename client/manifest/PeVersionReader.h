@@ -32,6 +32,9 @@ enum class PeVersionStatus {
 struct PeVersionResult {
     PeVersionStatus Status = PeVersionStatus::NoVersion;
     PeVersion Version;
+    // How many languages the version resource comes in; with more than one, which one the
+    // platform's own lookup takes depends on the user's language settings.
+    size_t Languages = 0;
     std::string Reason; // why there is no version (empty when found)
 };
 
