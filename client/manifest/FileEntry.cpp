@@ -133,6 +133,18 @@ int CompareVersions(const std::wstring& local, const std::wstring& manifest) {
 }
 
 bool FileEntry::CheckNeedsUpdate(const InstallIndex* index) {
+    // Size and time by path: under Wine this needs no round trip to the server, where opening,
+    // querying and closing a handle need one each.
+    InstallRecord stamp;
+    const bool stamped = ReadFileStamp(TargetPath, stamp);
+    // The same bytes as when they were installed and verified: the digests decide, and exactly,
+    // whatever the versions and times say; the file is not even opened.
+    const InstallRecord* record = stamped && index && Sha256 ? index->Find(TargetPath) : nullptr;
+    if (record && record->Size == stamp.Size && record->LastWrite == stamp.LastWrite) {
+        NeedsUpdate = record->Digest != *Sha256;
+        return NeedsUpdate;
+    }
+
     std::optional<FILETIME> localTime;
     std::optional<std::wstring> localVersion;
     bool askPlatform = false;
@@ -145,27 +157,22 @@ bool FileEntry::CheckNeedsUpdate(const InstallIndex* index) {
             NeedsUpdate = true;
             return NeedsUpdate;
         }
-        BY_HANDLE_FILE_INFORMATION info{};
-        uint64_t size = 0;
-        if (::GetFileInformationByHandle(file.get(), &info)) {
-            localTime = info.ftLastWriteTime;
-            size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-            // The same bytes as when they were installed and verified: the digests decide, and
-            // exactly, whatever the versions and times say.
-            const InstallRecord* record = index && Sha256 ? index->Find(TargetPath) : nullptr;
-            if (record && record->Size == size &&
-                record->LastWrite == FileTimeValue(info.ftLastWriteTime)) {
-                NeedsUpdate = record->Digest != *Sha256;
-                return NeedsUpdate;
-            }
-        } else {
-            LARGE_INTEGER length{};
-            size = ::GetFileSizeEx(file.get(), &length) ? static_cast<uint64_t>(length.QuadPart)
-                                                         : 0;
+        FILETIME lastWrite{};
+        if (stamped) {
+            lastWrite.dwLowDateTime = static_cast<DWORD>(stamp.LastWrite);
+            lastWrite.dwHighDateTime = static_cast<DWORD>(stamp.LastWrite >> 32);
+            localTime = lastWrite;
+        } else if (::GetFileTime(file.get(), nullptr, nullptr, &lastWrite)) {
+            localTime = lastWrite;
         }
         // The version counts only where the manifest gives one, or where the time is missing
         // (a file with neither is current).
         if (!FileVersion.empty() || !localTime) {
+            LARGE_INTEGER length{};
+            const uint64_t size = stamped ? stamp.Size
+                                  : ::GetFileSizeEx(file.get(), &length)
+                                      ? static_cast<uint64_t>(length.QuadPart)
+                                      : 0;
             localVersion = ReadPeFileVersion(file.get(), size);
             askPlatform = !localVersion;
         }
