@@ -39,10 +39,10 @@ bool Fetch(const std::wstring& url, const std::wstring& target, unsigned long lo
     if (::InternetCrackUrlW(url.c_str(), 0, 0, &parts)) {
         HINTERNET connection = ::InternetConnectW(session, host, parts.nPort, nullptr, nullptr,
                                                   INTERNET_SERVICE_HTTP, 0, 0);
-        HINTERNET request =
-            connection ? ::HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr, nullptr,
-                                            INTERNET_FLAG_RELOAD, 0)
-                       : nullptr;
+        HINTERNET request = connection
+                                ? ::HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr,
+                                                     nullptr, INTERNET_FLAG_RELOAD, 0)
+                                : nullptr;
         if (request && ::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
             HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -51,8 +51,7 @@ bool Fetch(const std::wstring& url, const std::wstring& target, unsigned long lo
             while (ok && ::InternetReadFile(request, buffer.data(), kReadSize, &count) &&
                    count > 0) {
                 DWORD written = 0;
-                ok = ::WriteFile(file, buffer.data(), count, &written, nullptr) &&
-                     written == count;
+                ok = ::WriteFile(file, buffer.data(), count, &written, nullptr) && written == count;
                 bytes += count;
             }
             if (file != INVALID_HANDLE_VALUE) {

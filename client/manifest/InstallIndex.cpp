@@ -28,9 +28,9 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!bytes.empty() && (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                       &read, nullptr) ||
-                           read != bytes.size())) {
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
         return std::nullopt;
     }
     return bytes;
@@ -132,8 +132,9 @@ bool InstallIndex::Save(const std::wstring& path) const {
         UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        if (!file || !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()),
-                                  &written, nullptr) ||
+        if (!file ||
+            !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                         nullptr) ||
             written != text.size() || !::FlushFileBuffers(file.get())) {
             file.reset();
             ::DeleteFileW(fresh.c_str());

@@ -233,9 +233,9 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
         // The download was held to the manifest's digest: once in place unchanged, the file is
         // recorded, and the next run judges it without reading it.
         manifest::InstallRecord verified;
-        const bool recordable = download.File.Sha256 &&
-                                manifest::ReadFileStamp(UpdatePathOf(download.File.TargetPath),
-                                                        verified);
+        const bool recordable =
+            download.File.Sha256 &&
+            manifest::ReadFileStamp(UpdatePathOf(download.File.TargetPath), verified);
         InstallDownloadedFile(download.File, window_);
         if (recordable) {
             verified.Digest = *download.File.Sha256;

@@ -111,9 +111,9 @@ TEST_F(InstallIndexTest, ALostOrDamagedIndexChangesNothingButSpeed) {
     std::vector<std::string> damaged = {
         "",
         "garbage",
-        bytes.substr(0, bytes.size() / 2),           // cut short
-        bytes.substr(0, bytes.rfind("seal")),        // without its seal
-        bytes + "0123 1 2 C:\\extra.dll\n",          // a line after the seal
+        bytes.substr(0, bytes.size() / 2),                            // cut short
+        bytes.substr(0, bytes.rfind("seal")),                         // without its seal
+        bytes + "0123 1 2 C:\\extra.dll\n",                           // a line after the seal
         "Refreshor install index 2" + bytes.substr(bytes.find('\n')), // another format
     };
     // One digit of a record changed: the seal no longer matches.

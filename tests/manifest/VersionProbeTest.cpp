@@ -23,8 +23,8 @@ bool StartsWithMz(const std::wstring& path) {
     }
     char head[2] = {};
     DWORD read = 0;
-    const bool mz = ::ReadFile(file, head, 2, &read, nullptr) && read == 2 && head[0] == 'M' &&
-                    head[1] == 'Z';
+    const bool mz =
+        ::ReadFile(file, head, 2, &read, nullptr) && read == 2 && head[0] == 'M' && head[1] == 'Z';
     ::CloseHandle(file);
     return mz;
 }

@@ -35,8 +35,8 @@ protected:
         const std::string digest = WideToUtf8(FormatSha256(Sha256Of(content).value()));
         server.Serve("/UpDataGame.xml",
                      Response::Text("<List><File><FileName>a.dat</FileName><Length>" +
-                                    std::to_string(content.size()) + "</Length><Sha256>" +
-                                    digest + "</Sha256><FileDateLow>1</FileDateLow>" +
+                                    std::to_string(content.size()) + "</Length><Sha256>" + digest +
+                                    "</Sha256><FileDateLow>1</FileDateLow>" +
                                     (newer ? "<FileDateHigh>4294967295</FileDateHigh>" : "") +
                                     "<URL>" + server.Url("/files/a.dat") + "</URL></File></List>"));
         server.Serve("/files/a.dat", Response::Text(content));

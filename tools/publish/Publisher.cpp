@@ -163,7 +163,8 @@ bool LoadRules(const PublishRequest& request, PublishRules& rules, MessageSink& 
     return ok;
 }
 
-bool ReadVersion(const ReleaseFile& file, std::optional<manifest::PeVersion>& version, MessageSink& sink) {
+bool ReadVersion(const ReleaseFile& file, std::optional<manifest::PeVersion>& version,
+                 MessageSink& sink) {
     std::string error;
     FileByteSource source(file.FullPath, error);
     if (!source.IsOpen()) {
