@@ -180,6 +180,12 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     }
     window_.SetStatusText(
         FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
+    if (planCheck_) {
+        // One check at a time: a second manifest (the connect command while the first is being
+        // checked) is dropped rather than raced against the first.
+        DeleteTemporaryFile(path);
+        return;
+    }
     if (!indexLoaded_) {
         index_ = manifest::InstallIndex::Load(manifest::InstallIndex::PathIn(folders_.Program));
         indexLoaded_ = true;
