@@ -45,9 +45,11 @@ protected:
     // Runs the updater to its end; true when it fetched a.dat.
     bool RunFetches() {
         server.ClearRequests();
+        UpdaterProcess updater; // one per run
         EXPECT_TRUE(updater.Start(install / L"Refreshor.exe", server.UrlW("/list.txt") + L" auto",
                                   install.Path()));
         EXPECT_TRUE(updater.WaitForExit(60s));
+        lastStatus = updater.StatusLines();
         for (const auto& request : server.Requests()) {
             if (request.Path() == "/files/a.dat") {
                 return true;
@@ -58,7 +60,7 @@ protected:
 
     TestHttpServer server;
     TempFolder install;
-    UpdaterProcess updater;
+    std::vector<std::wstring> lastStatus;
 };
 
 } // namespace
@@ -70,8 +72,8 @@ TEST_F(EndToEndIndex, AVerifiedInstallIsJudgedByDigestUntilTheIndexIsLost) {
     EXPECT_TRUE(PathExists(install / L"Refreshor.index"));
     // The rule still calls the copy out of date (the publish time is later); its digest does not.
     EXPECT_FALSE(RunFetches());
-    const auto lines = updater.StatusLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"你当前的版本是最新的"), lines.end());
+    EXPECT_NE(std::find(lastStatus.begin(), lastStatus.end(), L"你当前的版本是最新的"),
+              lastStatus.end());
 
     // Other bytes of the same length with an older publish time: the rule would keep the copy.
     std::string second = first;
