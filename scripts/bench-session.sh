@@ -5,7 +5,10 @@
 #   - 10,000 current files with version resources: the first run (no install index yet) and a
 #     run after the updater itself installed them (with its index);
 #   - a manifest of 100,000 current entries, while a watcher measures how long the window goes
-#     without answering (it repaints from a 100 ms timer of the same message loop).
+#     without answering (it repaints from a 100 ms timer of the same message loop);
+#   - what the manifest's signature and the files' digests add: the small and large runs also by
+#     an updater built with REFRESHOR_MANIFEST_KEYS=NONE, from a manifest without and with
+#     Sha256 elements (median of BENCH_ROUNDS runs, 3).
 # Beside them in the same run: a bare WinINet loop under the same Wine over the same files
 # (64 KiB reads, a fresh session per file) and curl. Each figure is the best of three. Prints the
 # times and the ratios the targets are stated in: (update run - nothing-to-update run) / WinINet.
@@ -45,13 +48,75 @@ export WINEPREFIX="$root/wineprefix"
 "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 trap 'stop_update_server; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 
+# The updater as it was before signing, from the same sources: checks no signature.
+unsigned_tree="$root/win64-unsigned"
+if [ ! -f "$unsigned_tree/build.ninja" ]; then
+    cmake -S "$repo" -B "$unsigned_tree" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVENPORT_TESTS=OFF -DREFRESHOR_MANIFEST_KEYS=NONE \
+        -DHALVENPORT_OUT_DIR="$unsigned_tree/out" >/dev/null 2>&1
+fi
+cmake --build "$unsigned_tree" --target Refreshor -j "${JOBS:-2}" >/dev/null
+signed_updater="$repo/out/win64/Refreshor.exe"
+unsigned_updater="$unsigned_tree/out/Refreshor.exe"
+rounds="${BENCH_ROUNDS:-3}"
+
 now() { date +%s.%N; }
 calc() { echo "$1" | bc -l; }
+
+# Publishes <release folder> as <checks> asks (signed: signed, with digests; digests: unsigned,
+# with digests; none: unsigned, without digests) and runs one update with <updater> into an
+# empty installation; prints seconds.
+checked_update_run() {
+    local release="$1" checks="$2" updater="$3" install
+    # A folder of its own: the stand-in game hall of the last run may still be writing its log.
+    install=$(mktemp -d "$work/install.XXXXXX")
+    local sign=()
+    [ "$checks" = signed ] && sign=(--sign-key "$repo/keys/demo-manifest-key.pem")
+    rm -f "$www/UpDataGame.xml.sig"
+    "$repo/out/native/publish-manifest" "$www/$release" --base "http://127.0.0.1:$port/$release/" \
+        --out "$www/UpDataGame.xml" "${sign[@]}" >/dev/null
+    [ "$checks" = none ] && sed -i '/<Sha256>/d' "$www/UpDataGame.xml"
+    cp "$updater" "$install/Refreshor.exe"
+    cp "$root/win64/tools/demo/StartRecorder.exe" "$install/Halvenport.exe"
+    local start end
+    start=$(now)
+    (cd "$install" && "$WINE" Refreshor.exe "http://127.0.0.1:$port/no-server-list" auto \
+        </dev/null >/dev/null 2>&1)
+    end=$(now)
+    # Every file must have arrived, or the figure means nothing.
+    if ! diff -r -q "$www/$release" "$install" -x Refreshor.exe -x Halvenport.exe \
+        -x started.log -x 'Refreshor.index*' >/dev/null; then
+        echo "update run of $release ($checks) did not install every file" >&2
+        exit 1
+    fi
+    calc "$end - $start"
+}
+
+# The median of <rounds> update runs; the three kinds of run take turns, so that a slow moment
+# of the machine does not fall on one kind only. Prints "none digests signed" seconds.
+checked_update_runs() {
+    local release="$1" none=() digests=() signed=()
+    for _ in $(seq "$rounds"); do
+        none+=("$(checked_update_run "$release" none "$unsigned_updater")")
+        digests+=("$(checked_update_run "$release" digests "$unsigned_updater")")
+        signed+=("$(checked_update_run "$release" signed "$signed_updater")")
+    done
+    echo "$(median "${none[@]}") $(median "${digests[@]}") $(median "${signed[@]}")"
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+checks_report() { # label, none, digests, signed seconds
+    printf '%-26s unchecked %6.2f s   + digests %6.2f s (%+5.1f %%)   + signature %6.2f s (%+5.1f %%)\n' \
+        "$1" "$2" "$3" "$(echo "($3 - $2) * 100 / $2" | bc -l)" \
+        "$4" "$(echo "($4 - $2) * 100 / $2" | bc -l)"
+}
 best() { printf '%s\n' "$@" | sort -g | head -1; }
 
-publish() { # release folder
+publish() { # release folder; signed with the demo key, which a default build trusts
     "$repo/out/native/publish-manifest" "$www/$1" --base "http://127.0.0.1:$port/$1/" \
-        --out "$www/UpDataGame.xml" >/dev/null
+        --out "$www/UpDataGame.xml" --sign-key "$repo/keys/demo-manifest-key.pem" >/dev/null
 }
 
 fresh_install() { # installation folder
@@ -190,16 +255,24 @@ printf '%-20s first run (no index) %6.2f s   later run %6.2f s (index of %s file
     "10,000 current files" "$first" "$later" "${records:-0}"
 printf '%-20s (the install run that made the index took %.2f s)\n' "" "$install_time"
 
-# The same files ten times over: 100,000 entries, all current.
-python3 - "$www/UpDataGame.xml" <<'PY'
-import sys
-path = sys.argv[1]
-text = open(path, encoding="utf-8").read()
-start = text.index("<File>")
-end = text.rindex("</File>") + len("</File>")
-open(path, "w", encoding="utf-8").write(text[:start] + text[start:end] * 10 + text[end:])
-PY
+# The same files ten times over (hard links in ten folders): 100,000 entries, all current,
+# published and signed like any release.
+for d in 0 1 2 3 4 5 6 7 8 9; do
+    mkdir -p "$www/huge/d$d" "$many/d$d"
+    cp -al "$www/many/." "$www/huge/d$d/"
+    cp -al "$www/many/." "$many/d$d/"
+done
+publish huge
 watch=$(cd "$many" && "$WINE" "$watcher" Refreshor.exe "http://127.0.0.1:$port/no-server-list" \
     auto </dev/null 2>/dev/null)
 printf '%-20s run %6.2f s   longest the window went unanswered %5.0f ms (target <= 200 ms)\n' \
     "100,000 entries" "$(echo "$watch" | awk '{ print $2 }')" "$(echo "$watch" | awk '{ print $7 }')"
+
+echo
+echo "What the checks add (median of $rounds runs each; signed runs also check every digest)"
+runs=$(checked_update_runs small)
+read -r small_none small_digests small_signed <<<"$runs"
+runs=$(checked_update_runs large)
+read -r large_none large_digests large_signed <<<"$runs"
+checks_report "200 files of 4 KiB" "$small_none" "$small_digests" "$small_signed"
+checks_report "one file of 64 MiB" "$large_none" "$large_digests" "$large_signed"

@@ -82,6 +82,26 @@ for raw in open(sys.argv[1], 'rb').read().decode('latin-1').splitlines():
         last = text
 PY
 echo
+echo "== what the run checked"
+# The updater installs a file only when its bytes hash to the manifest's Sha256 (otherwise the
+# run stops with code 11); this compares the installation with the signed manifest once more.
+python3 - "$www/UpDataGame.xml" "$install" "$demo/refreshor.log" <<'PY'
+import codecs, hashlib, os, re, sys, xml.etree.ElementTree as tree
+manifest, install, log = sys.argv[1:]
+lines = [codecs.escape_decode(m.group(1).encode('latin-1'))[0].decode('gbk', 'replace')
+         for m in re.finditer(r'OutputDebugString[AW] "(.*)"$',
+                              open(log, 'rb').read().decode('latin-1'), re.M)]
+verified = any(line.startswith('更新文件列表签名校验成功') for line in lines)
+print('  signature of UpDataGame.xml (UpDataGame.xml.sig):',
+      'checked and verified by the updater' if verified else 'NOT reported verified')
+for f in tree.parse(manifest).getroot().iter('File'):
+    parts = [p for p in (f.findtext('LocalPath') or '').split('\\') if p] + [f.findtext('FileName')]
+    path = os.path.join(install, *parts)
+    have = hashlib.sha256(open(path, 'rb').read()).hexdigest() if os.path.exists(path) else None
+    print('  sha256 %-7s %s' % ('matches' if have == f.findtext('Sha256') else 'DIFFERS',
+                                '/'.join(parts)))
+PY
+echo
 echo "== requests the update server answered"
 awk '/Tessaly_Zelk/ {print "  " $7, $9}' "$demo/nginx-access.log"
 echo

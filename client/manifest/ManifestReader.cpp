@@ -91,6 +91,44 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
 
 namespace {
 
+// The XML 3.0 document's setProperty, reached through its dispatch interface: mingw's headers
+// do not link IXMLDOMDocument2. False when the document does not know the property.
+bool SetDocumentProperty(IXMLDOMDocument* document, const wchar_t* name, VARIANT_BOOL value) {
+    OLECHAR* method = const_cast<OLECHAR*>(L"setProperty");
+    DISPID id = 0;
+    if (FAILED(document->GetIDsOfNames(IID_NULL, &method, 1, LOCALE_USER_DEFAULT, &id))) {
+        return false;
+    }
+    UniqueVariant nameArgument;
+    V_VT(&nameArgument.get()) = VT_BSTR;
+    V_BSTR(&nameArgument.get()) = ::SysAllocString(name);
+    if (!V_BSTR(&nameArgument.get())) {
+        return false;
+    }
+    // Dispatch arguments go in reverse order: the value first, then the name.
+    VARIANT arguments[2];
+    ::VariantInit(&arguments[0]);
+    V_VT(&arguments[0]) = VT_BOOL;
+    V_BOOL(&arguments[0]) = value;
+    arguments[1] = nameArgument.get();
+    DISPPARAMS parameters{arguments, nullptr, 2, 0};
+    return SUCCEEDED(document->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                      &parameters, nullptr, nullptr, nullptr));
+}
+
+// A manifest comes from the network: it must not make the reader open local files or fetch
+// other addresses. The XML 3.0 object on Windows resolves external entities and DTDs by
+// default, so both are switched off before anything is loaded; a document that has no
+// ProhibitDTD property (older releases) still gets the other two switches.
+bool RefuseExternalContent(IXMLDOMDocument* document) {
+    if (FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||
+        FAILED(document->put_validateOnParse(VARIANT_FALSE))) {
+        return false;
+    }
+    SetDocumentProperty(document, L"ProhibitDTD", VARIANT_TRUE);
+    return true;
+}
+
 std::wstring TextOf(const UniqueBstr& text) {
     return std::wstring(text.c_str(), text.length());
 }
@@ -156,7 +194,7 @@ bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
         !document) {
         return false;
     }
-    if (FAILED(document->put_async(VARIANT_FALSE))) {
+    if (FAILED(document->put_async(VARIANT_FALSE)) || !RefuseExternalContent(document.get())) {
         return false;
     }
     // A missing file or malformed XML is reported through the flag with S_FALSE, not a failure.

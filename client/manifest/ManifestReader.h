@@ -28,9 +28,10 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
 using ManifestEntrySink = std::function<void(FileEntry)>;
 
 // Loads the manifest at `path` with the Windows XML document object and walks its File elements.
-// False when the document cannot be created, loaded (missing, unreadable, malformed) or walked;
-// entries already delivered stay delivered. Needs COM initialised
-// on the calling thread.
+// External entities, DTD validation and (where the object knows it) any DTD are refused before
+// loading. False when the document cannot be created, loaded (missing, unreadable, malformed,
+// carrying a DTD where that is refused) or walked; entries already delivered stay delivered.
+// Needs COM initialised on the calling thread.
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink);
 
 } // namespace manifest

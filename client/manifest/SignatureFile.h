@@ -6,8 +6,9 @@
 //     ecdsa-p256-sha256 <key id> <signature>
 // with the key id as 16 lower-case hex digits (the first 8 bytes of SHA-256 over the key's X||Y)
 // and the signature as standard base64 with padding of the 64-byte r||s. Empty lines and lines
-// starting with '#' are skipped; lines may end in "\r\n". Anything else makes the whole file
-// malformed: a file that does not say exactly what it means is not trusted in part.
+// starting with '#' are skipped; lines may end in "\r\n". Anything else (a tab or a lone '\r'
+// included, even in a comment) makes the whole file malformed: a file that does not say exactly
+// what it means is not trusted in part.
 
 #include <array>
 #include <cstddef>
@@ -38,7 +39,7 @@ struct Line {
 enum class ParseStatus {
     Ok,
     Oversized,        // more than kMaxSize bytes
-    NotText,          // a byte that is not printable ASCII, tab, CR before LF or LF
+    NotText,          // a byte that is not printable ASCII, CR before LF or LF
     BadLine,          // not three fields separated by single spaces
     UnknownAlgorithm, // first field other than kAlgorithm
     BadKeyId,         // not 16 lower-case hex digits
@@ -74,5 +75,9 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text);
 // X and Y. White space around the block and "\r\n" line ends are accepted; any other text, key
 // type, curve or encoding gives nothing.
 std::optional<PublicKey> ParsePublicKeyPem(std::string_view pem);
+
+// The PEM that ParsePublicKeyPem reads, byte for byte what `openssl pkey -pubout` writes: lines of
+// 64 base64 characters, each ended by "\n".
+std::string FormatPublicKeyPem(const PublicKey& key);
 
 } // namespace signature_file

@@ -5,6 +5,7 @@
 #include "platform/FileUtil.h"
 #include "platform/WideString.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace manifest {
@@ -42,13 +43,23 @@ std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
     return entries;
 }
 
+bool EveryEntryHasSha256(const std::deque<FileEntry>& entries) {
+    return std::all_of(entries.begin(), entries.end(),
+                       [](const FileEntry& entry) { return entry.Sha256.has_value(); });
+}
+
 unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index,
                       const std::atomic<bool>* cancel) {
     for (FileEntry& entry : entries) {
         if (cancel && *cancel) {
             break;
         }
-        entry.CheckNeedsUpdate(index);
+        // A copy that is already the published file needs no download, whatever its version
+        // or time says (a file restored from a backup, a release re-published with new times).
+        if (entry.CheckNeedsUpdate(index) && entry.Sha256 &&
+            Sha256OfFile(entry.TargetPath) == entry.Sha256) {
+            entry.NeedsUpdate = false;
+        }
     }
     std::erase_if(entries, [](const FileEntry& entry) { return !entry.NeedsUpdate; });
     return static_cast<unsigned>(entries.size());

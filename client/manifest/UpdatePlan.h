@@ -31,9 +31,15 @@ std::wstring TargetPathOf(const FileEntry& entry, const BaseFolders& folders);
 std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
                                                   const BaseFolders& folders);
 
+// Whether every entry carries a well-formed Sha256: a signed manifest must describe each file it
+// installs completely.
+bool EveryEntryHasSha256(const std::deque<FileEntry>& entries);
+
 // Decides every entry and drops the current ones; returns how many remain. Files recorded in
-// `index` are judged by their recorded digests. A set `cancel` stops the check between two
-// entries; the entries are then not all decided.
+// `index` are judged by their recorded digests. An entry the version or time rule calls out of
+// date is still current when the local copy already has its Sha256; only those entries are
+// hashed, so a run with nothing to do reads no file contents. A set `cancel` stops the check
+// between two entries; the entries are then not all decided.
 unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index = nullptr,
                       const std::atomic<bool>* cancel = nullptr);
 

@@ -17,10 +17,13 @@ enum DownloadError : int32_t {
     DownloadLocalFileFailed = 7,
     DownloadCancelled = 8,
     DownloadUrlIncorrect = 9,
+    // 10 is the session's own: a download whose thread could not be started.
+    // The bytes arrived in full but are not the file the owner expected (its SHA-256 differs).
+    DownloadDigestMismatch = 11,
 };
 
-// The message of `code`; codes outside 1-9 (0 included) give the generic connection text,
-// which is also a fresh task's error text.
+// The message of `code`; codes outside 1-9 (0 and 11 included) give the generic connection
+// text, which is also a fresh task's error text.
 const wchar_t* DownloadErrorText(int32_t code);
 
 } // namespace net

@@ -101,6 +101,12 @@ HttpDownload::~HttpDownload() {
     WaitThread();
 }
 
+void HttpDownload::ExpectContent(uint64_t length, std::optional<Sha256Digest> sha256) {
+    expectedLength_ = length;
+    lengthLimit_ = length;
+    expectedSha256_ = sha256;
+}
+
 bool HttpDownload::Start() {
     started_ = true;
     WaitThread();
@@ -185,6 +191,11 @@ DownloadError HttpDownload::Transfer() {
 
     received_ = 0;
     unsigned long long total = 0;
+    // Hashed as the bytes arrive, so checking a download never reads the file a second time.
+    std::optional<Sha256> hasher;
+    if (expectedSha256_) {
+        hasher.emplace();
+    }
     char buffer[kChunkSize];
     for (;;) {
         DWORD count = 0;
@@ -198,6 +209,9 @@ DownloadError HttpDownload::Transfer() {
         if (!WriteAll(file.get(), buffer, count)) {
             return Fail(DownloadLocalFileFailed);
         }
+        if (hasher) {
+            hasher->Update(buffer, count);
+        }
         received_ += count;
         total += count;
         if (notifyWindow_ != nullptr) {
@@ -210,11 +224,31 @@ DownloadError HttpDownload::Transfer() {
         if (cancel_) {
             return DownloadCancelled;
         }
+        // More than the owner expects is already wrong; a server sending without end must not
+        // fill the disk first.
+        if (lengthLimit_ > 0 && total > lengthLimit_) {
+            return DownloadConnectFailed;
+        }
     }
     // The HTTP layer ends a body that the server cut short like a complete one (the read just
     // returns 0 bytes), so only the announced length tells a truncated file apart.
     if (lengthKnown && total < announced) {
         return DownloadConnectFailed;
+    }
+    // Neither a chunked body nor one ended by closing the connection announces a length, and a
+    // server may answer 200 with an error page: the owner's length is what tells them apart.
+    if (expectedLength_ > 0 && total != expectedLength_) {
+        return DownloadConnectFailed;
+    }
+    if (hasher) {
+        // A digest that could not be computed proves nothing, so it fails like a wrong one.
+        const std::optional<Sha256Digest> digest = hasher->Finish();
+        if (!digest || *digest != *expectedSha256_) {
+            // Nobody may install these bytes, not even by mistake on a later run.
+            file.reset();
+            ::DeleteFileW(localPath_.c_str());
+            return DownloadDigestMismatch;
+        }
     }
     return DownloadOk;
 }

@@ -8,9 +8,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "net/DownloadError.h"
+#include "platform/Sha256.h"
 #include "net/DownloadMessages.h"
 #include "net/WorkerThread.h"
 
@@ -23,6 +25,15 @@ public:
     // Raises the cancel flag and waits for a running transfer to end (it ends after its current
     // read), so a download may be deleted at any time.
     ~HttpDownload() override;
+
+    // What the owner knows of the file before it arrives, set before Start. A body of another
+    // length than `length` (when above 0) ends the run with DownloadConnectFailed, like a
+    // connection that broke; a body whose SHA-256 is not `sha256` ends it with
+    // DownloadDigestMismatch and leaves no local file behind.
+    void ExpectContent(uint64_t length, std::optional<Sha256Digest> sha256);
+    // A body that runs past `limit` bytes (when above 0) ends the run with DownloadConnectFailed
+    // as soon as it does, without reading the rest. Set before Start.
+    void LimitLength(uint64_t limit) { lengthLimit_ = limit; }
 
     // Reaps any previous run, clears the cancel flag and starts the transfer. False when the
     // worker thread could not be created (no message is posted then).
@@ -50,6 +61,9 @@ private:
     const std::wstring localPath_;
     const HWND notifyWindow_;
     const uint16_t tag_;
+    uint64_t expectedLength_ = 0;
+    uint64_t lengthLimit_ = 0;
+    std::optional<Sha256Digest> expectedSha256_;
     std::wstring errorText_;
     bool started_ = false;
     // Written by the owner's thread, polled by the worker after every chunk.

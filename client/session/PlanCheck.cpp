@@ -10,9 +10,10 @@
 namespace session {
 
 PlanCheck::PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
-                     const manifest::InstallIndex& index, HWND window, uint16_t tag)
+                     const manifest::InstallIndex& index, bool signedManifest, HWND window,
+                     uint16_t tag)
     : manifestPath_(std::move(manifestPath)), folders_(std::move(folders)), index_(index),
-      window_(window), tag_(tag) {}
+      signedManifest_(signedManifest), window_(window), tag_(tag) {}
 
 PlanCheck::~PlanCheck() {
     cancel_ = true;
@@ -38,7 +39,8 @@ void PlanCheck::Run() {
         // The XML document object is a COM object of this thread's own apartment.
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         plan_ = manifest::LoadManifest(manifestPath_, folders_);
-        if (plan_) {
+        digestsMissing_ = plan_ && signedManifest_ && !manifest::EveryEntryHasSha256(*plan_);
+        if (plan_ && !digestsMissing_) {
             manifest::KeepOutdated(*plan_, &index_, &cancel_);
             totalBytes_ = manifest::TotalLength(*plan_);
         }

@@ -23,8 +23,11 @@ class PlanCheck {
 public:
     // `index` must stay unchanged until the done message has arrived (the session installs
     // nothing before it has the plan).
+    // A signed manifest must give every entry a digest: it is checked against all entries,
+    // before the current ones are dropped.
     PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
-              const manifest::InstallIndex& index, HWND window, uint16_t tag);
+              const manifest::InstallIndex& index, bool signedManifest, HWND window,
+              uint16_t tag);
     // Asks the check to stop between two entries and waits for it: a run closed meanwhile does
     // not wait for the rest of a long manifest.
     ~PlanCheck();
@@ -39,6 +42,9 @@ public:
     // nothing when the manifest could not be read.
     std::optional<std::deque<manifest::FileEntry>>& Plan() { return plan_; }
     uint32_t TotalBytes() const { return totalBytes_; }
+    bool SignedManifest() const { return signedManifest_; }
+    // A signed manifest with an entry without a digest; nothing was checked then.
+    bool DigestsMissing() const { return digestsMissing_; }
 
 private:
     void Run();
@@ -46,6 +52,7 @@ private:
     const std::wstring manifestPath_;
     const manifest::BaseFolders folders_;
     const manifest::InstallIndex& index_;
+    const bool signedManifest_;
     const HWND window_;
     const uint16_t tag_;
     // Written by the owner's thread, read by the check between entries.
@@ -54,6 +61,7 @@ private:
     // PostMessageW orders after the writes) or after the join.
     std::optional<std::deque<manifest::FileEntry>> plan_;
     uint32_t totalBytes_ = 0;
+    bool digestsMissing_ = false;
     std::thread thread_;
 };
 

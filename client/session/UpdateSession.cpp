@@ -1,5 +1,6 @@
 #include "session/UpdateSession.h"
 
+#include "manifest/ManifestSignature.h"
 #include "platform/FileUtil.h"
 #include "platform/WideString.h"
 #include "session/FileInstaller.h"
@@ -20,6 +21,12 @@ constexpr const wchar_t* kCaption = L"系统提示";
 constexpr uint16_t kThreadNotStarted = 10;
 
 } // namespace
+
+std::wstring SignatureAddressOf(const std::wstring& manifestAddress) {
+    std::wstring address = manifestAddress;
+    address.insert(std::min(address.find_first_of(L"?#"), address.size()), L".sig");
+    return address;
+}
 
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
@@ -90,7 +97,12 @@ void UpdateSession::ConnectServer() {
 void UpdateSession::QueueFile(manifest::FileEntry file) {
     const std::wstring url = file.URL;
     const std::wstring localPath = UpdatePathOf(file.TargetPath);
+    // Length is a 32-bit manifest value widened with its sign; only a positive one is a length
+    // to hold the download to.
+    const uint64_t length = file.Length > 0 ? static_cast<uint64_t>(file.Length) : 0;
+    const std::optional<Sha256Digest> sha256 = file.Sha256;
     Queue(TaskKind::UpdateFile, url, localPath, std::move(file));
+    downloads_.back().Task->ExpectContent(length, sha256);
 }
 
 void UpdateSession::RunSchedulingStep() {
@@ -140,6 +152,9 @@ void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     case TaskKind::UpdateFile:
         OnFileDone(*download, done.Code);
         break;
+    case TaskKind::Signature:
+        OnSignatureDone(*download, done.Code);
+        break;
     }
     std::erase_if(downloads_, [&](const Download& d) { return d.Task.get() == done.Task; });
 
@@ -178,8 +193,44 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
         OnManifestFailed(download.Task->ErrorText());
         return;
     }
-    window_.SetStatusText(
-        FormatW(L"获取更新文件列表成功：%ls", servers_[serverIndex_].Name.c_str()));
+    const ServerEntry& server = servers_[serverIndex_];
+    window_.SetStatusText(FormatW(L"获取更新文件列表成功：%ls", server.Name.c_str()));
+    // Kept because the system always had it: a build that trusts no key loads the manifest as
+    // it arrives.
+    if (!ManifestSignaturesRequired()) {
+        PlanFromManifest(path, false);
+        return;
+    }
+    // Nothing of the manifest is read before its signature file is in and verified.
+    pendingManifest_ = path;
+    Queue(TaskKind::Signature, SignatureAddressOf(server.Address), MakeTemporaryFile());
+    // A signature file is small; a server sending more is not read to the end.
+    downloads_.back().Task->LimitLength(signature_file::kMaxSize + 1);
+}
+
+void UpdateSession::OnSignatureDone(const Download& download, uint16_t code) {
+    const std::wstring manifestPath = std::exchange(pendingManifest_, std::wstring());
+    const std::wstring& signaturePath = download.Task->LocalPath();
+    // A signature file that could not be fetched (or ran past the size limit) is a missing one.
+    const ManifestCheck check =
+        code == net::DownloadOk
+            ? CheckManifestSignatureFiles(manifestPath, signaturePath, TrustedManifestKeys())
+            : ManifestCheck{ManifestVerdict::SignatureMissing, {}};
+    DeleteTemporaryFile(signaturePath);
+    if (check.Verdict == ManifestVerdict::Verified) {
+        PlanFromManifest(manifestPath, true);
+        return;
+    }
+    DeleteTemporaryFile(manifestPath);
+    if (check.Verdict == ManifestVerdict::SignatureInvalid && !pairRefetched_) {
+        pairRefetched_ = true;
+        ConnectServer();
+        return;
+    }
+    OnManifestUnverified();
+}
+
+void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManifest) {
     if (planCheck_) {
         // One check at a time: a second manifest (the connect command while the first is being
         // checked) is dropped rather than raced against the first.
@@ -191,7 +242,8 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
         indexLoaded_ = true;
     }
     // The check runs beside the window; OnPlanChecked continues the run when it is through.
-    planCheck_ = std::make_unique<PlanCheck>(path, folders_, index_, window_.WindowHandle(),
+    planCheck_ = std::make_unique<PlanCheck>(path, folders_, index_, signedManifest,
+                                             window_.WindowHandle(),
                                              static_cast<uint16_t>(TaskKind::Manifest));
     planCheck_->Start();
 }
@@ -204,6 +256,15 @@ void UpdateSession::OnPlanChecked() {
     if (!plan) {
         OnManifestFailed(kUnreadableManifestText);
         return;
+    }
+    // The signature vouches for the files only through their digests.
+    if (check->DigestsMissing()) {
+        OnManifestUnverified();
+        return;
+    }
+    if (check->SignedManifest()) {
+        window_.SetStatusText(
+            FormatW(kVerifiedManifestStatus, servers_[serverIndex_].Name.c_str()));
     }
     Figures.FilesToUpdate = static_cast<int32_t>(plan->size());
     Figures.TotalBytes = check->TotalBytes();
@@ -220,17 +281,27 @@ void UpdateSession::OnPlanChecked() {
     }
 }
 
+void UpdateSession::OnManifestUnverified() {
+    OnManifestFailed(FormatW(kUnverifiedManifestStatus, servers_[serverIndex_].Name.c_str()),
+                     kUnverifiedManifestText);
+}
+
 void UpdateSession::OnManifestFailed(const std::wstring& errorText) {
-    window_.SetStatusText(
-        FormatW(L"%ls：%ls", errorText.c_str(), servers_[serverIndex_].Name.c_str()));
+    OnManifestFailed(FormatW(L"%ls：%ls", errorText.c_str(), servers_[serverIndex_].Name.c_str()),
+                     errorText);
+}
+
+void UpdateSession::OnManifestFailed(const std::wstring& statusText, const std::wstring& boxText) {
+    window_.SetStatusText(statusText);
     if (serverIndex_ + 1 < servers_.size()) {
         ++serverIndex_;
+        pairRefetched_ = false;
         ConnectServer();
         return;
     }
     // The run ends before the box, so the timers start nothing while it runs its message loop.
     runEnded_ = true;
-    window_.ShowMessageBox(errorText, kCaption, MB_OK | MB_ICONERROR);
+    window_.ShowMessageBox(boxText, kCaption, MB_OK | MB_ICONERROR);
     LaunchGameHallAndEnd();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// One update run: fetch the server list, download a server's manifest, queue the out-of-date
+// One update run: fetch the server list, download a server's manifest and its signature file and
+// check them against the keys built in (unless the build trusts none), queue the out-of-date
 // files and download them strictly one at a time, installing each as it arrives, then start the
 // game hall. Driven by the window's timers and by the downloads' done messages, all on the
 // user-interface thread; it talks to the window only through SessionWindow.
@@ -29,7 +30,12 @@ enum class TaskKind : uint16_t {
     ServerList = 0, // the server list, into a temporary file
     Manifest = 1,   // a server's manifest, into a temporary file
     UpdateFile = 2, // one out-of-date file, beside its target with ".update" appended
+    Signature = 3,  // the signature file of the manifest just fetched, into a temporary file
 };
+
+// The signature file's address: the manifest's with ".sig" appended to its path, so that a
+// query or fragment of the manifest's address stays at the end.
+std::wstring SignatureAddressOf(const std::wstring& manifestAddress);
 
 // What the window shows of the run. The session writes the plan; the window's progress handler
 // adds the bytes that arrive.
@@ -83,6 +89,13 @@ public:
     // Status text of a manifest that arrived but cannot be read.
     static constexpr const wchar_t* kUnreadableManifestText =
         L"更新文件列表格式错误, 请选择其他服务器进行尝试";
+    // Status line (with the server's name) and box text of a manifest whose signature or digests
+    // do not hold.
+    static constexpr const wchar_t* kUnverifiedManifestStatus = L"更新文件列表校验失败：%ls";
+    static constexpr const wchar_t* kUnverifiedManifestText =
+        L"更新文件列表校验失败, 请选择其他服务器进行尝试";
+    // Status line of a manifest whose signature verified.
+    static constexpr const wchar_t* kVerifiedManifestStatus = L"更新文件列表签名校验成功：%ls";
 
 private:
     struct Download {
@@ -99,9 +112,14 @@ private:
     // The manifest has been read and checked beside the window: the plan is queued.
     void OnPlanChecked();
     void OnFileDone(const Download& download, uint16_t code);
+    void OnSignatureDone(const Download& download, uint16_t code);
+    // Turns the verified (or, unsigned, the plain) manifest at `path` into the run's queue.
+    void PlanFromManifest(const std::wstring& path, bool signedManifest);
     // A server's manifest could not be had: the next server is tried; after the last one the
     // error box is shown and the game hall is started.
     void OnManifestFailed(const std::wstring& errorText);
+    void OnManifestFailed(const std::wstring& statusText, const std::wstring& boxText);
+    void OnManifestUnverified();
     // A new temporary file with the prefix "Xml"; empty when none could be made.
     std::wstring MakeTemporaryFile();
     void DeleteTemporaryFile(const std::wstring& path);
@@ -114,6 +132,11 @@ private:
     const manifest::BaseFolders folders_ = manifest::ThisMachinesFolders();
     std::vector<ServerEntry> servers_;
     size_t serverIndex_ = 0;
+    // The current server's manifest, kept while its signature file is fetched and checked.
+    std::wstring pendingManifest_;
+    // A publish can fall between the manifest's request and the signature's: a signature that
+    // does not verify has the pair fetched once more before the server counts as failed.
+    bool pairRefetched_ = false;
     std::deque<Download> downloads_;
     // Loaded when the first manifest arrives; read by the plan's check while it runs, changed
     // only by installs, which come after it.

@@ -4,6 +4,7 @@
 #include "TestFiles.h"
 #include "platform/ComPtr.h"
 #include "platform/WideString.h"
+#include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -183,4 +184,57 @@ TEST_F(LoadManifest, LargeManifestsAndLongValuesLoadWhole) {
     ASSERT_EQ(entries_.size(), 10001u);
     EXPECT_EQ(entries_[0].URL, Utf8ToWide(longUrl));
     EXPECT_EQ(entries_[10000].FileName, L"f9999");
+}
+
+TEST_F(LoadManifest, OnlyAWellFormedSha256IsADigest) {
+    const std::string digest(64, 'a');
+    ASSERT_TRUE(Load("<R><File><Sha256>" + digest +
+                     "</Sha256></File>"
+                     "<File><sha256>" +
+                     std::string(64, 'A') +
+                     "</sha256></File>"
+                     "<File><Sha256>" +
+                     digest +
+                     "0</Sha256></File>"
+                     "<File><Sha256>" +
+                     digest.substr(1) +
+                     "g</Sha256></File>"
+                     "<File><Sha256>" +
+                     digest + "</Sha256><Sha256/></File><File/></R>"));
+    ASSERT_EQ(entries_.size(), 6u);
+    ASSERT_TRUE(entries_[0].Sha256);
+    EXPECT_EQ(FormatSha256(*entries_[0].Sha256), Utf8ToWide(digest));
+    for (size_t i = 1; i < entries_.size(); ++i) {
+        EXPECT_FALSE(entries_[i].Sha256) << i;
+    }
+}
+
+// A manifest arrives from the network: its entities must neither read local files into values
+// nor make the reader fetch other addresses.
+TEST_F(LoadManifest, ExternalEntitiesAreNeitherReadNorFetched) {
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start()) << server.Error();
+    server.Serve("/entity", testsupport::Response::Text("REMOTE"));
+    WriteFileBytes(folder_ / L"secret.txt", "SECRET");
+    std::wstring fileUrl = L"file:///" + (folder_ / L"secret.txt");
+    for (wchar_t& c : fileUrl) {
+        c = c == L'\\' ? L'/' : c;
+    }
+    const std::string document = "<?xml version=\"1.0\"?>\n<!DOCTYPE R [\n"
+                                 "  <!ENTITY local SYSTEM \"" +
+                                 WideToUtf8(fileUrl) +
+                                 "\">\n"
+                                 "  <!ENTITY remote SYSTEM \"" +
+                                 server.Url("/entity") +
+                                 "\">\n"
+                                 "]>\n<R><File><FileName>a&local;</FileName>"
+                                 "<URL>b&remote;</URL></File></R>";
+    // Refusing the document as a whole is as good as reading the entities as nothing.
+    if (Load(document)) {
+        ASSERT_EQ(entries_.size(), 1u);
+        EXPECT_EQ(entries_[0].FileName, L"a");
+        EXPECT_EQ(entries_[0].URL, L"b");
+    }
+    ::Sleep(200);
+    EXPECT_TRUE(server.Requests().empty());
 }

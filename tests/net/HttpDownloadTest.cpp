@@ -34,6 +34,8 @@ WORD High(const PostedMessage& m) {
 }
 
 constexpr uint16_t kTag = 1;
+// The most a single read hands over.
+constexpr size_t kChunkBytes = 1024;
 
 class HttpDownloadTest : public ::testing::Test {
 protected:
@@ -210,6 +212,61 @@ TEST_F(HttpDownloadTest, BodyCutShortIsAFailure) {
     EXPECT_EQ(task->ErrorText(), kDefaultText);
     EXPECT_EQ(task->Received(), 4000u);
     EXPECT_EQ(ReadFileBytes(Local(L"cut.bin")), testsupport::PatternBody(4000));
+}
+
+// Bodies without Content-Length end like complete ones wherever they were cut, and an error page
+// comes with status 200 as well: only the length the owner expects tells them apart.
+TEST_F(HttpDownloadTest, ABodyOfAnotherLengthThanExpectedIsAFailure) {
+    const size_t size = 20000;
+    Response chunked = Response::Generated(size);
+    chunked.Chunked = true;
+    Response chunkedCut = chunked;
+    chunkedCut.CloseAfter = 8000;
+    Response closeDelimited = Response::Text(testsupport::PatternBody(size - 1));
+    closeDelimited.CloseDelimited = true;
+    server_->Serve("/chunked", chunked);
+    server_->Serve("/chunked-cut", chunkedCut);
+    server_->Serve("/close-cut", closeDelimited);
+    server_->Serve("/html", Response::Text("<html><body>Service unavailable</body></html>"));
+    server_->Serve("/longer", Response::Generated(size + 1));
+
+    const std::pair<const char*, int> cases[] = {{"/chunked", DownloadOk},
+                                                 {"/chunked-cut", DownloadConnectFailed},
+                                                 {"/close-cut", DownloadConnectFailed},
+                                                 {"/html", DownloadConnectFailed},
+                                                 {"/longer", DownloadConnectFailed}};
+    for (const auto& [path, code] : cases) {
+        SCOPED_TRACE(path);
+        recorder_.Clear();
+        auto task = Task(server_->UrlW(path), Local(L"expected.bin"));
+        task->ExpectContent(size, std::nullopt);
+        EXPECT_EQ(Download(*task), code);
+        // A body that runs past the length is given up at once.
+        EXPECT_LE(task->Received(), size + kChunkBytes);
+    }
+}
+
+TEST_F(HttpDownloadTest, BytesThatAreNotThePublishedFileFailWithCodeElevenAndLeaveNoFile) {
+    const std::string published = testsupport::PatternBody(30000);
+    std::string altered = published;
+    altered[12345] ^= 0x20;
+    server_->Serve("/good", Response::Text(published));
+    server_->Serve("/altered", Response::Text(altered));
+    const std::optional<Sha256Digest> digest = Sha256Of(published);
+    ASSERT_TRUE(digest);
+
+    auto good = Task(server_->UrlW("/good"), Local(L"good.bin"));
+    good->ExpectContent(published.size(), digest);
+    EXPECT_EQ(Download(*good), DownloadOk);
+    EXPECT_EQ(ReadFileBytes(Local(L"good.bin")), published);
+
+    recorder_.Clear();
+    WriteFileBytes(Local(L"altered.bin"), "an earlier partial download");
+    auto bad = Task(server_->UrlW("/altered"), Local(L"altered.bin"));
+    bad->ExpectContent(published.size(), digest);
+    EXPECT_EQ(Download(*bad), DownloadDigestMismatch);
+    EXPECT_EQ(bad->Received(), published.size());
+    EXPECT_FALSE(PathExists(Local(L"altered.bin")));
 }
 
 TEST_F(HttpDownloadTest, LocalFileThatCannotBeWrittenEndsWithCodeSeven) {

@@ -3,8 +3,10 @@
 #include "SessionFiles.h"
 #include "UpdaterProcess.h"
 
+#include "platform/Sha256.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
+#include "support/ManifestSigner.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 
 using namespace std::chrono_literals;
+using testsupport::ManifestSigner;
 using testsupport::Response;
 using testsupport::TestHttpServer;
 
@@ -21,11 +24,18 @@ namespace {
 constexpr uint16_t kBuiltInPort = 18080;
 const std::wstring kServerName = L"中心服务器";
 
+const std::wstring kUnverifiedBox = L"更新文件列表校验失败, 请选择其他服务器进行尝试";
+
 struct PublishedFile {
     std::string Name;
     std::string Content;
     std::string Extra = {}; // further child elements
 };
+
+std::string Sha256Hex(std::string_view bytes) {
+    std::optional<Sha256Digest> digest = Sha256Of(bytes);
+    return digest ? WideToUtf8(FormatSha256(*digest)) : std::string();
+}
 
 std::string ManifestXml(const TestHttpServer& server, const std::vector<PublishedFile>& files) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateList>\n";
@@ -34,6 +44,7 @@ std::string ManifestXml(const TestHttpServer& server, const std::vector<Publishe
         xml += "    <Length>" + std::to_string(file.Content.size()) + "</Length>\n";
         // A time after every real file's: the local copy is always older.
         xml += "    <FileDateLow>0</FileDateLow>\n    <FileDateHigh>4294967295</FileDateHigh>\n";
+        xml += "    <Sha256>" + Sha256Hex(file.Content) + "</Sha256>\n";
         xml += "    <URL>" + server.Url("/files/" + file.Name) + "</URL>\n" + file.Extra;
         xml += "  </File>\n";
     }
@@ -52,8 +63,15 @@ protected:
         temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
     }
 
+    // Serves `xml` at `path` and its signature file beside it, as a publisher signs them.
+    void ServeSigned(const std::string& path, const std::string& xml,
+                     const ManifestSigner& signer = ManifestSigner::Demo()) {
+        server.Serve(path, Response::Text(xml));
+        server.Serve(path + ".sig", Response::Text(signer.SignatureLine(xml)));
+    }
+
     void Publish(const std::vector<PublishedFile>& files) {
-        server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, files)));
+        ServeSigned("/UpDataGame.xml", ManifestXml(server, files));
         for (const PublishedFile& file : files) {
             server.Serve("/files/" + file.Name, Response::Text(file.Content));
         }
@@ -107,17 +125,18 @@ protected:
 TEST_F(EndToEnd, AnInstallationThatIsCurrentOnlyStartsTheGameHall) {
     WriteFileBytes(install / L"a.dat", "current");
     // No version and a time before any real file's: the local copy is current.
-    server.Serve("/UpDataGame.xml",
-                 Response::Text("<List><File><FileName>a.dat</FileName><FileDateLow>1</FileDateLow>"
-                                "<URL>" +
-                                server.Url("/files/a.dat") + "</URL></File></List>"));
+    ServeSigned("/UpDataGame.xml",
+                "<List><File><FileName>a.dat</FileName><FileDateLow>1</FileDateLow><Sha256>" +
+                    Sha256Hex("published") + "</Sha256><URL>" + server.Url("/files/a.dat") +
+                    "</URL></File></List>");
     ASSERT_TRUE(RunUpdater());
     EXPECT_EQ(updater.ExitCode(), 0u);
     EXPECT_TRUE(StatusSeen(L"获得服务器列表失败"));
     EXPECT_TRUE(StatusSeen(L"正在连接：" + kServerName));
     EXPECT_TRUE(StatusSeen(L"你当前的版本是最新的"));
     EXPECT_TRUE(updater.Boxes().empty());
-    EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{"/list.txt", "/UpDataGame.xml"}));
+    EXPECT_EQ(RequestedPaths(),
+              (std::vector<std::string>{"/list.txt", "/UpDataGame.xml", "/UpDataGame.xml.sig"}));
     EXPECT_EQ(GameHallStartsSettled(), 1u);
     EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
 }
@@ -131,6 +150,7 @@ TEST_F(EndToEnd, OutOfDateFilesAreFetchedOneAtATimeInManifestOrder) {
     WriteFileBytes(install / L"two.dat", "old");
     ASSERT_TRUE(RunUpdater());
 
+    EXPECT_TRUE(StatusSeen(L"更新文件列表签名校验成功：" + kServerName));
     EXPECT_TRUE(StatusSeen(L"需更新文件总数: 3, 文件总长度: 13 KB"));
     EXPECT_TRUE(StatusSeen(L"下载文件成功 [two.dat]"));
     EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
@@ -168,11 +188,12 @@ TEST_F(EndToEnd, AManifestThatCannotBeFetchedEndsWithABoxAndTheGameHall) {
 }
 
 TEST_F(EndToEnd, AManifestThatIsNotXmlEndsLikeAFailedOne) {
-    server.Serve("/UpDataGame.xml", Response::Text("<UpdateList><File>unclosed"));
+    ServeSigned("/UpDataGame.xml", "<UpdateList><File>unclosed");
     ASSERT_TRUE(RunUpdater());
     EXPECT_TRUE(StatusSeen(L"获取更新文件列表成功：" + kServerName));
     ASSERT_EQ(updater.Boxes().size(), 1u);
     EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
+    EXPECT_EQ(updater.Boxes()[0].Text, L"更新文件列表格式错误, 请选择其他服务器进行尝试");
     EXPECT_EQ(GameHallStartsSettled(), 1u);
     EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
 }
@@ -182,7 +203,7 @@ TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {
     server.Serve("/list.txt", Response::Text(WideToMultiByte(
                                   L"备用服务器|" + server.UrlW("/backup.xml") + L"\r\n", 936)));
     std::vector<PublishedFile> files{{"a.dat", "fresh"}};
-    server.Serve("/backup.xml", Response::Text(ManifestXml(server, files)));
+    ServeSigned("/backup.xml", ManifestXml(server, files));
     server.Serve("/files/a.dat", Response::Text("fresh"));
     ASSERT_TRUE(RunUpdater());
 
@@ -261,3 +282,146 @@ TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
     ::Sleep(500);
     EXPECT_EQ(GameHallStarts(), 0u);
 }
+
+TEST_F(EndToEnd, AManifestChangedAfterSigningIsRefusedAndTheNextServersIsUsed) {
+    const std::vector<PublishedFile> evil{{"evil.exe", "run me", "<Execute>YES</Execute>"}};
+    const std::string signedXml = ManifestXml(server, {{"a.dat", "fresh"}});
+    server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, evil)));
+    server.Serve("/UpDataGame.xml.sig",
+                 Response::Text(ManifestSigner::Demo().SignatureLine(signedXml)));
+    server.Serve("/list.txt", Response::Text(WideToMultiByte(
+                                  L"备用服务器|" + server.UrlW("/backup.xml") + L"\r\n", 936)));
+    ServeSigned("/backup.xml", signedXml);
+    server.Serve("/files/a.dat", Response::Text("fresh"));
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"更新文件列表校验失败：" + kServerName));
+    EXPECT_TRUE(StatusSeen(L"更新文件列表签名校验成功：备用服务器"));
+    EXPECT_TRUE(updater.Boxes().empty());
+    EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "fresh");
+    EXPECT_FALSE(PathExists(install / L"evil.exe"));
+    // A publish between the two requests looks the same, so the pair was fetched once more.
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/UpDataGame.xml"), 2);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/UpDataGame.xml.sig"), 2);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/evil.exe"), 0);
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+    EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
+}
+
+TEST_F(EndToEnd, AFileChangedOnTheServerFailsWithCodeElevenAndTheOldCopyStays) {
+    Publish({{"a.dat", "new content"}, {"b.dat", "bbb"}});
+    server.Serve("/files/a.dat", Response::Text("NEW CONTENT"));
+    WriteFileBytes(install / L"a.dat", "old");
+    ASSERT_TRUE(RunUpdater());
+
+    const std::wstring status = L"下载文件失败 [a.dat], 错误代码 [11]";
+    EXPECT_TRUE(StatusSeen(status));
+    ASSERT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_EQ(updater.Boxes()[0].Text, L"可能由于网络原因，" + status + L" ");
+    EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "old");
+    EXPECT_FALSE(PathExists(install / L"a.dat.update"));
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/b.dat"), 0);
+    ::Sleep(500);
+    EXPECT_EQ(GameHallStarts(), 0u);
+}
+
+TEST_F(EndToEnd, AChunkedBodyCutShortIsNotInstalled) {
+    const std::string content = testsupport::PatternBody(400000);
+    Publish({{"big.dat", content}});
+    Response cut = Response::Text(content);
+    cut.Chunked = true;
+    cut.CloseAfter = 150000;
+    server.Serve("/files/big.dat", cut);
+    WriteFileBytes(install / L"big.dat", "old");
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"下载文件失败 [big.dat], 错误代码 [2]"));
+    EXPECT_FALSE(StatusSeen(L"更新完毕"));
+    EXPECT_EQ(ReadFileBytes(install / L"big.dat"), "old");
+}
+
+TEST_F(EndToEnd, AnIdenticalLocalCopyIsNotRequested) {
+    // Both local copies are older than the manifest says; one already is the published file.
+    Publish({{"same.dat", "published"}, {"other.dat", "published too"}});
+    WriteFileBytes(install / L"same.dat", "published");
+    WriteFileBytes(install / L"other.dat", "stale");
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"需更新文件总数: 1, 文件总长度: 0 KB"));
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/same.dat"), 0);
+    EXPECT_EQ(ReadFileBytes(install / L"other.dat"), "published too");
+    EXPECT_EQ(updater.StatusLines().back(), L"更新完毕");
+}
+
+namespace {
+
+// What the server offers in place of a signed release: the manifest and its signature file
+// (none when empty), made from the release's good manifest.
+struct SignatureCase {
+    const char* Name;
+    std::pair<std::string, std::string> (*Make)(const std::string& manifest);
+};
+
+void PrintTo(const SignatureCase& signatureCase, std::ostream* out) {
+    *out << signatureCase.Name;
+}
+
+class EndToEndRefused : public EndToEnd, public ::testing::WithParamInterface<SignatureCase> {};
+
+std::string WithoutSha256(std::string xml) {
+    const size_t at = xml.find("    <Sha256>");
+    return xml.erase(at, xml.find('\n', at) + 1 - at);
+}
+
+} // namespace
+
+// None of these is any better than a manifest that cannot be read: the server counts as failed,
+// nothing the manifest names is fetched, and the last server's failure ends in the box and the
+// game hall.
+TEST_P(EndToEndRefused, ASignatureThatDoesNotHoldFailsTheServer) {
+    const auto [xml, signature] = GetParam().Make(ManifestXml(server, {{"a.dat", "fresh"}}));
+    server.Serve("/UpDataGame.xml", Response::Text(xml));
+    server.Serve("/UpDataGame.xml.sig",
+                 signature.empty() ? Response::Error(404) : Response::Text(signature));
+    ASSERT_TRUE(RunUpdater());
+
+    EXPECT_TRUE(StatusSeen(L"更新文件列表校验失败：" + kServerName));
+    ASSERT_EQ(updater.Boxes().size(), 1u);
+    EXPECT_EQ(updater.Boxes()[0].Caption, L"系统提示");
+    EXPECT_EQ(updater.Boxes()[0].Text, kUnverifiedBox);
+    auto paths = RequestedPaths();
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "/files/a.dat"), 0);
+    EXPECT_FALSE(PathExists(install / L"a.dat"));
+    EXPECT_EQ(GameHallStartsSettled(), 1u);
+    EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), temporaryBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, EndToEndRefused,
+    ::testing::Values(
+        SignatureCase{"Missing",
+                      [](const std::string& xml) { return std::pair(xml, std::string()); }},
+        SignatureCase{"ByAnUnknownKey",
+                      [](const std::string& xml) {
+                          return std::pair(xml, ManifestSigner::Fresh().SignatureLine(xml));
+                      }},
+        SignatureCase{"Garbage",
+                      [](const std::string& xml) {
+                          return std::pair(xml, std::string("<html>Not Found</html>\n"));
+                      }},
+        SignatureCase{"Oversized",
+                      [](const std::string& xml) {
+                          return std::pair(xml, std::string(5000, '#') + "\n" +
+                                                    ManifestSigner::Demo().SignatureLine(xml));
+                      }},
+        SignatureCase{"OverAFileWithoutSha256",
+                      [](const std::string& xml) {
+                          const std::string bare = WithoutSha256(xml);
+                          return std::pair(bare, ManifestSigner::Demo().SignatureLine(bare));
+                      }}),
+    [](const ::testing::TestParamInfo<SignatureCase>& param) {
+        return std::string(param.param.Name);
+    });

@@ -45,3 +45,8 @@ TEST(UpdateSession, TemporaryFilesOfUnfinishedDownloadsGoWithTheSession) {
     }
     EXPECT_EQ(CountTemporaryFiles(L"Xml*.tmp"), before);
 }
+
+TEST(UpdateSession, TheSignatureFileSitsBesideTheManifest) {
+    EXPECT_EQ(SignatureAddressOf(L"http://h:1/UpDataGame.xml"), L"http://h:1/UpDataGame.xml.sig");
+    EXPECT_EQ(SignatureAddressOf(L"http://h/a.xml?v=2#x"), L"http://h/a.xml.sig?v=2#x");
+}

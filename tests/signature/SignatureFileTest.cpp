@@ -55,7 +55,8 @@ TEST(SignatureFile, AnythingElseIsMalformedWithItsLine) {
         {"ecdsa-p256-sha256 " + keyId, ParseStatus::BadLine},
         {"ecdsa-p256-sha256  " + keyId + " " + signature, ParseStatus::BadLine},
         {"ecdsa-p256-sha256 " + keyId + " " + signature + " ", ParseStatus::BadLine},
-        {"ecdsa-p256-sha256\t" + keyId + " " + signature, ParseStatus::BadLine},
+        {"ecdsa-p256-sha256\t" + keyId + " " + signature, ParseStatus::NotText},
+        {"#\tby hand", ParseStatus::NotText},
         {" # indented comment", ParseStatus::BadLine},
         {" ", ParseStatus::BadLine},
         {"ECDSA-P256-SHA256 " + keyId + " " + signature, ParseStatus::UnknownAlgorithm},
@@ -77,12 +78,15 @@ TEST(SignatureFile, AnythingElseIsMalformedWithItsLine) {
             << c.line;
     }
     EXPECT_EQ(Describe(Parse(good + "rsa x y\n")), "line 2: unknown algorithm");
+    // A carriage return belongs to a line end only with its line feed.
+    EXPECT_EQ(ProblemOf(good + DemoLine() + "\r"), std::make_pair(ParseStatus::NotText, size_t{2}));
 }
 
 TEST(SignatureFile, FilesOverFourKibibytesAreRefusedWhole) {
     std::string file;
-    while (file.size() + DemoLine().size() + 1 <= kMaxSize)
+    while (file.size() + DemoLine().size() + 1 <= kMaxSize) {
         file += DemoLine() + "\n";
+    }
     file.append(kMaxSize - file.size(), '#'); // a comment up to the limit exactly
     ASSERT_EQ(file.size(), kMaxSize);
     EXPECT_EQ(Parse(file).Status, ParseStatus::Ok);
@@ -99,9 +103,16 @@ TEST(Base64, RoundTripsAndRefusesNonCanonicalText) {
         EXPECT_EQ(*back, std::vector<uint8_t>(bytes, bytes + size));
     }
     EXPECT_EQ(EncodeBase64(bytes, 4), "+/8AYQ==");
-    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "+/8AYQ=A",
-                                 "+/8=AYQ=", "====", "A===", "+/8 AYQ=", "-_8AYQ==", "+/8AYQ==\n"})
+    const std::pair<std::string_view, std::string_view> known[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}};
+    for (const auto& [plain, encoded] : known) {
+        EXPECT_EQ(EncodeBase64(reinterpret_cast<const uint8_t*>(plain.data()), plain.size()),
+                  encoded);
+    }
+    for (std::string_view bad : {"+/8AYQ=", "+/8AYR==", "Zm9=", "+/8AYQ=A", "+/8=AYQ=", "====",
+                                 "A===", "+/8 AYQ=", "-_8AYQ==", "+/8AYQ==\n"}) {
         EXPECT_FALSE(DecodeBase64(bad)) << bad;
+    }
 }
 
 TEST(PublicKeyPem, ReadsTheCoordinatesOfAP256Key) {
@@ -111,13 +122,18 @@ TEST(PublicKeyPem, ReadsTheCoordinatesOfAP256Key) {
 
     // Line ends of either kind, white space around the block, other line lengths.
     std::string crlf;
-    for (char c : kDemoKeyPem)
+    for (char c : kDemoKeyPem) {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
     EXPECT_EQ(ParsePublicKeyPem("\n  " + crlf + "\r\n"), kDemoKey);
     std::string body =
         std::string(kDemoKeyPem.substr(27, 64)) + std::string(kDemoKeyPem.substr(92, 60));
     std::string oneLine = "-----BEGIN PUBLIC KEY-----\n" + body + "\n-----END PUBLIC KEY-----";
     EXPECT_EQ(ParsePublicKeyPem(oneLine), kDemoKey);
+}
+
+TEST(PublicKeyPem, WritesWhatItReads) {
+    EXPECT_EQ(FormatPublicKeyPem(kDemoKey), kDemoKeyPem);
 }
 
 TEST(PublicKeyPem, RefusesOtherKeysAndOtherText) {
@@ -156,6 +172,7 @@ TEST(PublicKeyPem, RefusesOtherKeysAndOtherText) {
         pem + "junk\n",
         std::string(),
     };
-    for (const std::string& text : cases)
+    for (const std::string& text : cases) {
         EXPECT_FALSE(ParsePublicKeyPem(text)) << text;
+    }
 }

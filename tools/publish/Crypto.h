@@ -41,7 +41,11 @@ private:
     std::unique_ptr<State> state_;
 };
 
-Sha256Digest Sha256Of(const void* data, size_t length);
+inline Sha256Digest Sha256Of(const void* data, size_t length) {
+    Sha256Hasher hasher;
+    hasher.Update(data, length);
+    return hasher.Finish();
+}
 
 bool GenerateP256Key(P256PrivateKey& key, std::string& error);
 bool SignP256(const P256PrivateKey& key, const Sha256Digest& digest, P256Signature& signature,

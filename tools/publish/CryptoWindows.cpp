@@ -113,12 +113,6 @@ Sha256Digest Sha256Hasher::Finish() {
     return digest;
 }
 
-Sha256Digest Sha256Of(const void* data, size_t length) {
-    Sha256Hasher hasher;
-    hasher.Update(data, length);
-    return hasher.Finish();
-}
-
 bool GenerateP256Key(P256PrivateKey& key, std::string& error) {
     BCRYPT_ALG_HANDLE provider = EcdsaProvider();
     if (!provider) {

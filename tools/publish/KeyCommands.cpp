@@ -60,7 +60,8 @@ bool GenerateKeyPair(const fs::path& privateKey, const fs::path& publicKey, Mess
         sink.Error("cannot write " + DisplayPath(privateKey) + ": " + error);
         return false;
     }
-    if (!CreateNewFile(publicKey, PublicKeyPem(key.Public), false, error)) {
+    if (!CreateNewFile(publicKey, signature_file::FormatPublicKeyPem(key.Public.XY), false,
+                       error)) {
         sink.Error("cannot write " + DisplayPath(publicKey) + ": " + error);
         fs::remove(privateKey, ec);
         return false;
@@ -93,7 +94,7 @@ bool VerifySignedManifest(const fs::path& manifest, const std::vector<fs::path>&
         sink.Error(error);
         return false;
     }
-    std::vector<SignatureLine> lines;
+    std::vector<signature_file::Line> lines;
     if (!ParseSignatureFile(*signatures, lines, error)) {
         sink.Error(DisplayPath(signaturePath) + ": " + error);
         return false;

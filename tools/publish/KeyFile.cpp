@@ -1,8 +1,8 @@
 #include "publish/KeyFile.h"
 
-#include "publish/Base64.h"
 #include "publish/PathText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -26,20 +26,24 @@ public:
 
     // The next element's content when its tag is `tag`.
     bool Next(uint8_t tag, DerReader& content) {
-        if (end_ - at_ < 2 || at_[0] != tag)
+        if (end_ - at_ < 2 || at_[0] != tag) {
             return false;
+        }
         size_t length = at_[1];
         const uint8_t* start = at_ + 2;
         if (length & 0x80) {
             const size_t count = length & 0x7F;
-            if (count == 0 || count > 2 || static_cast<size_t>(end_ - start) < count)
+            if (count == 0 || count > 2 || static_cast<size_t>(end_ - start) < count) {
                 return false;
+            }
             length = 0;
-            for (size_t i = 0; i < count; ++i)
+            for (size_t i = 0; i < count; ++i) {
                 length = (length << 8) | *start++;
+            }
         }
-        if (static_cast<size_t>(end_ - start) < length)
+        if (static_cast<size_t>(end_ - start) < length) {
             return false;
+        }
         content = DerReader(start, length);
         at_ = start + length;
         return true;
@@ -68,8 +72,9 @@ bool ReadAlgorithm(DerReader& outer) {
 bool ReadPoint(DerReader& content, P256PublicKey& key) {
     DerReader bits(nullptr, 0);
     if (!content.Next(0x03, bits) || bits.Size() != 2 + key.XY.size() || bits.Data()[0] != 0 ||
-        bits.Data()[1] != 0x04)
+        bits.Data()[1] != 0x04) {
         return false;
+    }
     std::memcpy(key.XY.data(), bits.Data() + 2, key.XY.size());
     return true;
 }
@@ -109,8 +114,9 @@ std::optional<Bytes> PemBlock(std::string_view text, std::string_view label, std
     const std::string begin = "-----BEGIN " + std::string(label) + "-----";
     const std::string end = "-----END " + std::string(label) + "-----";
     const size_t start = text.find(begin);
-    if (start == std::string_view::npos)
+    if (start == std::string_view::npos) {
         return std::nullopt;
+    }
     const size_t stop = text.find(end, start);
     if (stop == std::string_view::npos) {
         error = "the PEM block has no end line";
@@ -123,20 +129,23 @@ std::optional<Bytes> PemBlock(std::string_view text, std::string_view label, std
     }
     std::string base64;
     for (char c : body) {
-        if (c != '\n' && c != '\r' && c != ' ' && c != '\t')
+        if (c != '\n' && c != '\r' && c != ' ' && c != '\t') {
             base64.push_back(c);
+        }
     }
-    auto der = DecodeBase64(base64);
-    if (!der)
+    auto der = signature_file::DecodeBase64(base64);
+    if (!der) {
         error = "the PEM block is not valid base64";
+    }
     return der;
 }
 
 std::string Pem(std::string_view label, const Bytes& der) {
-    const std::string base64 = EncodeBase64(der.data(), der.size());
+    const std::string base64 = signature_file::EncodeBase64(der.data(), der.size());
     std::string pem = "-----BEGIN " + std::string(label) + "-----\n";
-    for (size_t i = 0; i < base64.size(); i += 64)
+    for (size_t i = 0; i < base64.size(); i += 64) {
         pem += base64.substr(i, 64) + "\n";
+    }
     return pem + "-----END " + std::string(label) + "-----\n";
 }
 
@@ -150,7 +159,7 @@ template <size_t N> void Append(Bytes& out, const uint8_t (&bytes)[N]) {
     out.insert(out.end(), bytes, bytes + N);
 }
 
-// SEQUENCE { SEQUENCE { ecPublicKey, prime256v1 } ... }: the algorithm both structures share.
+// SEQUENCE { ecPublicKey, prime256v1 }: the algorithm of a PKCS#8 key.
 void AppendAlgorithm(Bytes& out) {
     Append(out, {0x30, 0x13, 0x06, 0x07});
     Append(out, kEcPublicKeyOid);
@@ -171,40 +180,43 @@ std::optional<P256PrivateKey> ParsePrivateKeyPem(std::string_view text, std::str
             error = "not a P-256 private key (PKCS#8)";
             return std::nullopt;
         }
-        if (!ReadEcPrivateKey(inner, key, error))
+        if (!ReadEcPrivateKey(inner, key, error)) {
             return std::nullopt;
+        }
         return key;
     }
-    if (!error.empty())
+    if (!error.empty()) {
         return std::nullopt;
+    }
     if (auto der = PemBlock(text, "EC PRIVATE KEY", error)) {
         DerReader outer(der->data(), der->size());
-        if (!ReadEcPrivateKey(outer, key, error))
+        if (!ReadEcPrivateKey(outer, key, error)) {
             return std::nullopt;
+        }
         return key;
     }
-    if (error.empty())
+    if (error.empty()) {
         error = text.find("ENCRYPTED PRIVATE KEY") != std::string_view::npos
                     ? "the key is encrypted; store it unencrypted, readable by its owner only"
                     : "no PEM private key (BEGIN PRIVATE KEY) in the file";
+    }
     return std::nullopt;
 }
 
 std::optional<P256PublicKey> ParsePublicKeyPem(std::string_view text, std::string& error) {
     error.clear();
-    auto der = PemBlock(text, "PUBLIC KEY", error);
-    if (!der) {
-        if (error.empty())
-            error = "no PEM public key (BEGIN PUBLIC KEY) in the file";
+    if (text.find("-----BEGIN PUBLIC KEY-----") == std::string_view::npos) {
+        error = "no PEM public key (BEGIN PUBLIC KEY) in the file";
+        return std::nullopt;
+    }
+    std::optional<signature_file::PublicKey> xy = signature_file::ParsePublicKeyPem(text);
+    if (!xy) {
+        error = "not a P-256 public key (one PEM block of an uncompressed point, as "
+                "openssl pkey -pubout writes it)";
         return std::nullopt;
     }
     P256PublicKey key;
-    DerReader outer(der->data(), der->size()), info(nullptr, 0);
-    if (!outer.Next(0x30, info) || !ReadAlgorithm(info) || !ReadPoint(info, key) || !info.AtEnd() ||
-        !outer.AtEnd()) {
-        error = "not a P-256 public key";
-        return std::nullopt;
-    }
+    key.XY = *xy;
     return key;
 }
 
@@ -219,24 +231,15 @@ std::string PrivateKeyPem(const P256PrivateKey& key) {
     return Pem("PRIVATE KEY", der);
 }
 
-std::string PublicKeyPem(const P256PublicKey& key) {
-    Bytes der;
-    Append(der, {0x30, 0x59});
-    AppendAlgorithm(der);
-    Append(der, {0x03, 0x42, 0x00, 0x04});
-    Append(der, key.XY);
-    return Pem("PUBLIC KEY", der);
+signature_file::KeyIdBytes KeyIdBytes(const P256PublicKey& key) {
+    const Sha256Digest digest = Sha256Of(key.XY.data(), key.XY.size());
+    signature_file::KeyIdBytes id;
+    std::copy_n(digest.begin(), id.size(), id.begin());
+    return id;
 }
 
 std::string KeyId(const P256PublicKey& key) {
-    const Sha256Digest digest = Sha256Of(key.XY.data(), key.XY.size());
-    static const char kHex[] = "0123456789abcdef";
-    std::string id;
-    for (size_t i = 0; i < 8; ++i) {
-        id.push_back(kHex[digest[i] >> 4]);
-        id.push_back(kHex[digest[i] & 15]);
-    }
-    return id;
+    return signature_file::FormatKeyId(KeyIdBytes(key));
 }
 
 std::optional<std::string> ReadKeyFile(const std::filesystem::path& path, std::string& error) {

@@ -109,7 +109,7 @@ std::string OwnOutputKind(const std::string& name, const FileContent& content) {
         return "a manifest";
     if (content.Length != head.size() || head.empty())
         return {};
-    std::vector<SignatureLine> lines;
+    std::vector<signature_file::Line> lines;
     std::string ignored;
     if (name.size() > 4 && StartsWithNoCase(name.substr(name.size() - 4), kSignatureSuffix) &&
         ParseSignatureFile(head, lines, ignored))
