@@ -26,8 +26,7 @@ public:
     // A signed manifest must give every entry a digest: it is checked against all entries,
     // before the current ones are dropped.
     PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
-              const manifest::InstallIndex& index, bool signedManifest, HWND window,
-              uint16_t tag);
+              const manifest::InstallIndex& index, bool signedManifest, HWND window, uint16_t tag);
     // Asks the check to stop between two entries and waits for it: a run closed meanwhile does
     // not wait for the rest of a long manifest.
     ~PlanCheck();

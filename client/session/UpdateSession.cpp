@@ -242,9 +242,9 @@ void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManife
         indexLoaded_ = true;
     }
     // The check runs beside the window; OnPlanChecked continues the run when it is through.
-    planCheck_ = std::make_unique<PlanCheck>(path, folders_, index_, signedManifest,
-                                             window_.WindowHandle(),
-                                             static_cast<uint16_t>(TaskKind::Manifest));
+    planCheck_ =
+        std::make_unique<PlanCheck>(path, folders_, index_, signedManifest, window_.WindowHandle(),
+                                    static_cast<uint16_t>(TaskKind::Manifest));
     planCheck_->Start();
 }
 
