@@ -4,7 +4,9 @@
 #include "BuildConfig.h"
 #include "app/CommandLine.h"
 #include "platform/ComPtr.h"
+#include "platform/FileReplace.h"
 #include "platform/FileUtil.h"
+#include "platform/InstallGuard.h"
 #include "platform/Winsock.h"
 #include "ui/ResourceIds.h"
 #include "ui/UpdateDialog.h"
@@ -16,6 +18,9 @@
 
 namespace {
 
+// How long a second updater looks for the first one's window before it ends anyway.
+constexpr DWORD kWaitForOtherWindowMs = 3000;
+
 std::wstring LoadResourceString(UINT id, const wchar_t* fallback) {
     const wchar_t* text = nullptr;
     int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
@@ -25,6 +30,21 @@ std::wstring LoadResourceString(UINT id, const wchar_t* fallback) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Two updaters in one installation would fetch the same files and trip over each other's
+    // ".update" files. The one that comes second touches nothing: it shows the player the one
+    // already at work and ends. Held until the window's downloads are cancelled and gone.
+    const std::wstring program = ProgramPath();
+    const std::wstring installFolder = FolderOf(program);
+    InstallGuard guard(installFolder);
+    if (guard.HeldElsewhere()) {
+        // The other updater may have started a moment ago and not show its window yet.
+        InstallGuard::BringMarkedWindowToFront(installFolder, kWaitForOtherWindowMs);
+        return 0;
+    }
+    // The copy of the program that an earlier run renewed itself out of; still running copies
+    // (an updater that is just ending) stay for a later start.
+    RemoveCopiesSetAside(program);
+
     ::InitCommonControls();
     // The manifest reader creates its XML document object on this thread. A failure here is
     // reported by that reader when it cannot create the object.
@@ -46,7 +66,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     // The run ends by ending the dialog; how it ended is not examined. Destroying the window
     // afterwards cancels and waits for any download still listed.
-    ui::UpdateDialog dialog(address);
+    ui::UpdateDialog dialog(address, guard.Owned() ? installFolder : std::wstring());
     dialog.DoModal();
     return 0;
 }

@@ -182,9 +182,12 @@ DownloadError HttpDownload::Transfer() {
     unsigned long long announced = 0;
     const bool lengthKnown = QueryContentLength(request.get(), announced);
 
-    // Exclusive while the download runs, so nobody installs a half-written file.
-    UniqueFile file(::CreateFileW(localPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Nobody else may read or write it while the download runs. Deleting is shared: the close
+    // button ends the process without waiting for the worker, and its temporary files must
+    // still go (they go when this handle closes). Another updater cannot rename the file into
+    // place meanwhile, as one updater at a time works on an installation.
+    UniqueFile file(::CreateFileW(localPath_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return Fail(DownloadLocalFileFailed);
     }

@@ -41,6 +41,10 @@ void PlanCheck::Run() {
         plan_ = manifest::LoadManifest(manifestPath_, folders_);
         digestsMissing_ = plan_ && signedManifest_ && !manifest::EveryEntryHasSha256(*plan_);
         if (plan_ && !digestsMissing_) {
+            allTargets_.reserve(plan_->size());
+            for (const manifest::FileEntry& entry : *plan_) {
+                allTargets_.push_back(entry.TargetPath);
+            }
             manifest::KeepOutdated(*plan_, &index_, &cancel_);
             totalBytes_ = manifest::TotalLength(*plan_);
         }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace session {
 
@@ -41,6 +42,8 @@ public:
     // nothing when the manifest could not be read.
     std::optional<std::deque<manifest::FileEntry>>& Plan() { return plan_; }
     uint32_t TotalBytes() const { return totalBytes_; }
+    // The local paths of all the manifest's entries, current ones included.
+    const std::vector<std::wstring>& AllTargets() const { return allTargets_; }
     bool SignedManifest() const { return signedManifest_; }
     // A signed manifest with an entry without a digest; nothing was checked then.
     bool DigestsMissing() const { return digestsMissing_; }
@@ -60,6 +63,7 @@ private:
     // PostMessageW orders after the writes) or after the join.
     std::optional<std::deque<manifest::FileEntry>> plan_;
     uint32_t totalBytes_ = 0;
+    std::vector<std::wstring> allTargets_;
     bool digestsMissing_ = false;
     std::thread thread_;
 };

@@ -15,6 +15,8 @@ namespace session {
 namespace {
 
 constexpr const wchar_t* kCaption = L"系统提示";
+// Caption of the box that ends a run in which files could not be put in place.
+constexpr const wchar_t* kEndCaption = L"Refreshor";
 
 // Result code of a download whose worker thread could not be created. It is outside the
 // transfer's own codes, so the error text stays the generic connection message.
@@ -35,9 +37,14 @@ UpdateSession::~UpdateSession() {
     // end them first.
     planCheck_.reset();
     downloads_.clear();
+    DeleteTemporaryFiles();
+}
+
+void UpdateSession::DeleteTemporaryFiles() {
     for (const std::wstring& path : temporaryFiles_) {
         ::DeleteFileW(path.c_str());
     }
+    temporaryFiles_.clear();
 }
 
 void UpdateSession::AddServer(ServerEntry server) {
@@ -159,8 +166,7 @@ void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
     std::erase_if(downloads_, [&](const Download& d) { return d.Task.get() == done.Task; });
 
     if (kind == TaskKind::UpdateFile && downloads_.empty() && !runEnded_) {
-        window_.SetStatusText(L"更新完毕");
-        LaunchGameHallAndEnd();
+        EndAfterLastFile();
     }
     // The next download starts now rather than at the next timer tick.
     RunSchedulingStep();
@@ -268,6 +274,7 @@ void UpdateSession::OnPlanChecked() {
     }
     Figures.FilesToUpdate = static_cast<int32_t>(plan->size());
     Figures.TotalBytes = check->TotalBytes();
+    RemoveStaleUpdateFiles(check->AllTargets(), *plan);
     if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
@@ -313,10 +320,18 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
         const bool recordable =
             download.File.Sha256 &&
             manifest::ReadFileStamp(UpdatePathOf(download.File.TargetPath), verified);
-        InstallDownloadedFile(download.File, window_);
-        if (recordable) {
+        InstallResult result = InstallDownloadedFile(download.File, window_, updaterProgram_);
+        if (result.Installed && recordable) {
             verified.Digest = *download.File.Sha256;
             index_.RecordIfUnchanged(download.File.TargetPath, verified);
+        }
+        if (!result.Installed) {
+            notInstalled_.push_back(download.File.FileName);
+            for (std::wstring& holder : result.Holders) {
+                if (std::find(holders_.begin(), holders_.end(), holder) == holders_.end()) {
+                    holders_.push_back(std::move(holder));
+                }
+            }
         }
         return;
     }
@@ -335,6 +350,22 @@ void UpdateSession::SaveInstallIndex() {
         // A failure costs the next run its speed, nothing else.
         index_.Save(manifest::InstallIndex::PathIn(folders_.Program));
     }
+}
+
+void UpdateSession::EndAfterLastFile() {
+    if (notInstalled_.empty()) {
+        window_.SetStatusText(L"更新完毕");
+        LaunchGameHallAndEnd();
+        return;
+    }
+    // A file that is not in place is no finished update: the game hall could start with a mix
+    // of old and new files. The player hears which files and what to do, as after a failed
+    // download; the run ends before the box, so nothing starts while it is up.
+    const std::wstring text = NotInstalledText(notInstalled_, holders_);
+    window_.SetStatusText(text);
+    runEnded_ = true;
+    window_.ShowMessageBox(text, kEndCaption, MB_OK | MB_ICONWARNING);
+    QuitWithoutGameHall();
 }
 
 void UpdateSession::LaunchGameHallAndEnd() {

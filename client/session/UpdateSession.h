@@ -10,6 +10,7 @@
 #include "manifest/UpdatePlan.h"
 #include "net/DownloadMessages.h"
 #include "net/HttpDownload.h"
+#include "platform/FileUtil.h"
 #include "session/ServerEntry.h"
 #include "session/SessionWindow.h"
 
@@ -81,6 +82,11 @@ public:
     // the done handler runs its own message loop.
     bool RunEnded() const { return runEnded_; }
 
+    // Removes the temporary list and manifest files now. For an end of the process that skips
+    // the destructor (the close button): a file that a running download still writes goes when
+    // the process ends, as the download shares it for deletion.
+    void DeleteTemporaryFiles();
+
     // The download being fetched and those still queued.
     size_t TasksListed() const { return downloads_.size(); }
 
@@ -125,6 +131,9 @@ private:
     void DeleteTemporaryFile(const std::wstring& path);
     // Keeps what this run installed and verified for the next run's decision.
     void SaveInstallIndex();
+    // After the last file: "更新完毕" and the game hall, or a box naming the files that could
+    // not be put in place and no game hall.
+    void EndAfterLastFile();
     void LaunchGameHallAndEnd();
     void QuitWithoutGameHall();
 
@@ -147,6 +156,11 @@ private:
     bool runStarted_ = false;
     bool runEnded_ = false;
     std::vector<std::wstring> temporaryFiles_;
+    // The running program, which renews itself differently from the other files.
+    const std::wstring updaterProgram_ = ProgramPath();
+    // Files of this run that could not be put in place, and the programs that held them.
+    std::vector<std::wstring> notInstalled_;
+    std::vector<std::wstring> holders_;
 };
 
 } // namespace session

@@ -4,6 +4,7 @@
 #include "session/ServerEntry.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileUtil.h"
+#include "platform/InstallGuard.h"
 #include "ui/CloseButton.h"
 #include "ui/ProgressFigures.h"
 #include "ui/ResourceIds.h"
@@ -46,8 +47,9 @@ void CopyTip(wchar_t* target, size_t capacity, const std::wstring& source) {
 
 } // namespace
 
-UpdateDialog::UpdateDialog(std::wstring serverListAddress)
-    : Dialog(IDD_UPDATE_DIALOG), serverListAddress_(std::move(serverListAddress)) {
+UpdateDialog::UpdateDialog(std::wstring serverListAddress, std::wstring installFolder)
+    : Dialog(IDD_UPDATE_DIALOG), serverListAddress_(std::move(serverListAddress)),
+      installFolder_(std::move(installFolder)) {
     Icon = LoadProgramIcon(IDI_APPLICATION_ICON);
 }
 
@@ -76,6 +78,10 @@ bool UpdateDialog::OnInitDialog() {
     ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
     ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
     ::MoveWindow(window, 0, 0, skin::kWindowWidth, skin::kWindowHeight, TRUE);
+    if (!installFolder_.empty()) {
+        // A second updater started in this folder gives way and brings this window forward.
+        InstallGuard::MarkWindow(window, installFolder_);
+    }
 
     if (serverListAddress_.empty()) {
         ::MessageBoxW(window,
@@ -145,6 +151,9 @@ void UpdateDialog::OnDestroy() {
 // user's mouse passes over it.
 void UpdateDialog::EndProcessNow() {
     RemoveTrayIcon();
+    // Nothing is torn down on this path, the session's destructor included: its temporary list
+    // and manifest files would stay in the user's temporary folder for good.
+    Session.DeleteTemporaryFiles();
     ExitProcessNow();
 }
 

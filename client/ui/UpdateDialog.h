@@ -24,7 +24,9 @@ constexpr UINT WM_TRAY_NOTIFY = WM_USER + 102;
 
 class UpdateDialog : public Dialog, public session::SessionWindow {
 public:
-    explicit UpdateDialog(std::wstring serverListAddress);
+    // `installFolder`: the folder this updater guards; its window is marked for it, so that a
+    // second updater there can find it. Empty for a window that guards nothing.
+    explicit UpdateDialog(std::wstring serverListAddress, std::wstring installFolder = {});
     ~UpdateDialog() override;
 
     // Replaces the status line and echoes it to the debugger output channel, so that a run can
@@ -93,6 +95,7 @@ private:
     void EndProcessNow();
 
     std::wstring serverListAddress_;
+    std::wstring installFolder_;
     // Notification-area refreshes are rate-limited (see AnimateTrayIcon).
     static constexpr ULONGLONG kTrayRefreshMs = 50;
     ULONGLONG lastTrayRefresh_ = 0;
