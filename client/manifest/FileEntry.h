@@ -13,6 +13,8 @@
 
 namespace manifest {
 
+class InstallIndex;
+
 // Manifests also carry ProductVersion, ZipFile, ForceOverwrite, UserName and Password: they are
 // read and ignored, since nothing in an update run depends on them.
 struct FileEntry {
@@ -21,8 +23,9 @@ struct FileEntry {
 
     // Decides whether the local file at TargetPath is out of date, keeps the answer in
     // NeedsUpdate and returns it. An unreadable or missing local file is out of date; a file that
-    // yields neither a version block nor a time is current.
-    bool CheckNeedsUpdate();
+    // yields neither a version block nor a time is current. A file recorded in `index` with its
+    // present size and last-write time is judged by the recorded digest against Sha256 alone.
+    bool CheckNeedsUpdate(const InstallIndex* index = nullptr);
 
     int64_t Length = 0; // a 32-bit manifest value widened with its sign; only the low 32 bits count
     std::wstring FileName;
@@ -41,8 +44,12 @@ struct FileEntry {
 };
 
 // The file version of `path`'s fixed version block as "a.b.c.d"; nothing when the file has no
-// readable version block.
+// readable version block. Read from the few bytes that hold it where the PE reader finds it, by
+// the platform's version functions (which load the whole image) where it does not.
 std::optional<std::wstring> ReadFileVersion(const std::wstring& path);
+
+// The same by the platform's version functions alone.
+std::optional<std::wstring> ReadPlatformFileVersion(const std::wstring& path);
 
 // The last-write time of `path`; nothing when the file cannot be opened for reading.
 std::optional<FILETIME> ReadLastWriteTime(const std::wstring& path);

@@ -48,11 +48,15 @@ bool EveryEntryHasSha256(const std::deque<FileEntry>& entries) {
                        [](const FileEntry& entry) { return entry.Sha256.has_value(); });
 }
 
-unsigned KeepOutdated(std::deque<FileEntry>& entries) {
+unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index,
+                      const std::atomic<bool>* cancel) {
     for (FileEntry& entry : entries) {
+        if (cancel && *cancel) {
+            break;
+        }
         // A copy that is already the published file needs no download, whatever its version
         // or time says (a file restored from a backup, a release re-published with new times).
-        if (entry.CheckNeedsUpdate() && entry.Sha256 &&
+        if (entry.CheckNeedsUpdate(index) && entry.Sha256 &&
             Sha256OfFile(entry.TargetPath) == entry.Sha256) {
             entry.NeedsUpdate = false;
         }

@@ -3,7 +3,9 @@
 // ones.
 
 #include "manifest/FileEntry.h"
+#include "manifest/InstallIndex.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -33,10 +35,13 @@ std::optional<std::deque<FileEntry>> LoadManifest(const std::wstring& path,
 // installs completely.
 bool EveryEntryHasSha256(const std::deque<FileEntry>& entries);
 
-// Decides every entry and drops the current ones; returns how many remain. An entry the version
-// or time rule calls out of date is still current when the local copy already has its Sha256;
-// only those entries are hashed, so a run with nothing to do reads no file contents.
-unsigned KeepOutdated(std::deque<FileEntry>& entries);
+// Decides every entry and drops the current ones; returns how many remain. Files recorded in
+// `index` are judged by their recorded digests. An entry the version or time rule calls out of
+// date is still current when the local copy already has its Sha256; only those entries are
+// hashed, so a run with nothing to do reads no file contents. A set `cancel` stops the check
+// between two entries; the entries are then not all decided.
+unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index = nullptr,
+                      const std::atomic<bool>* cancel = nullptr);
 
 // Sum of the low 32 bits of Length of the entries marked NeedsUpdate, wrapping modulo 2^32.
 uint32_t TotalLength(const std::deque<FileEntry>& entries);

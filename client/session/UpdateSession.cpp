@@ -5,6 +5,7 @@
 #include "platform/RunLog.h"
 #include "platform/WideString.h"
 #include "session/FileInstaller.h"
+#include "session/PlanCheck.h"
 #include "session/ServerListReader.h"
 
 #include <algorithm>
@@ -52,7 +53,8 @@ std::wstring SignatureAddressOf(const std::wstring& manifestAddress) {
 UpdateSession::UpdateSession(SessionWindow& window) : window_(window) {}
 
 UpdateSession::~UpdateSession() {
-    // The running download (if any) may still hold its local file open: end it first.
+    // The running download or the plan's check (if any) may still hold a temporary file open:
+    // end them first.
     CancelDownloads();
     for (Download& download : downloads_) {
         if (!download.Task->WaitFor(kAbortWaitMs)) {
@@ -63,6 +65,7 @@ UpdateSession::~UpdateSession() {
             (void)thread_.release();
         }
     }
+    planCheck_.reset();
     downloads_.clear();
     DeleteTemporaryFiles();
 }
@@ -191,6 +194,11 @@ void UpdateSession::RunSchedulingStep() {
 }
 
 void UpdateSession::OnDownloadDone(const net::DownloadDone& done) {
+    if (planCheck_ && done.Task == planCheck_.get()) {
+        OnPlanChecked();
+        RunSchedulingStep();
+        return;
+    }
     const Download* download = Find(done.Task);
     if (download == nullptr) {
         return;
@@ -288,29 +296,44 @@ void UpdateSession::OnSignatureDone(const Download& download, uint16_t code) {
 }
 
 void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManifest) {
-    std::optional<std::deque<manifest::FileEntry>> plan = manifest::LoadManifest(path, folders_);
-    DeleteTemporaryFile(path);
+    if (planCheck_) {
+        // One check at a time: a second manifest (the connect command while the first is being
+        // checked) is dropped rather than raced against the first.
+        DeleteTemporaryFile(path);
+        return;
+    }
+    if (!indexLoaded_) {
+        index_ = manifest::InstallIndex::Load(manifest::InstallIndex::PathIn(folders_.Program));
+        indexLoaded_ = true;
+    }
+    // The check runs beside the window; OnPlanChecked continues the run when it is through.
+    planCheck_ =
+        std::make_unique<PlanCheck>(path, folders_, index_, signedManifest, window_.WindowHandle(),
+                                    static_cast<uint16_t>(TaskKind::Manifest));
+    planCheck_->Start();
+}
+
+void UpdateSession::OnPlanChecked() {
+    // Destroyed (and its finished thread joined) on the way out.
+    const std::unique_ptr<PlanCheck> check = std::move(planCheck_);
+    DeleteTemporaryFile(check->ManifestPath());
+    std::optional<std::deque<manifest::FileEntry>>& plan = check->Plan();
     if (!plan) {
         OnManifestFailed(kUnreadableManifestText);
         return;
     }
     // The signature vouches for the files only through their digests.
-    if (signedManifest && !manifest::EveryEntryHasSha256(*plan)) {
+    if (check->DigestsMissing()) {
         OnManifestUnverified();
         return;
     }
-    if (signedManifest) {
+    if (check->SignedManifest()) {
         window_.SetStatusText(
             FormatW(kVerifiedManifestStatus, servers_[serverIndex_].Name.c_str()));
     }
-    std::vector<std::wstring> targets;
-    targets.reserve(plan->size());
-    for (const manifest::FileEntry& file : *plan) {
-        targets.push_back(file.TargetPath);
-    }
-    Figures.FilesToUpdate = static_cast<int32_t>(manifest::KeepOutdated(*plan));
-    Figures.TotalBytes = manifest::TotalLength(*plan);
-    RemoveStaleUpdateFiles(targets, *plan);
+    Figures.FilesToUpdate = static_cast<int32_t>(plan->size());
+    Figures.TotalBytes = check->TotalBytes();
+    RemoveStaleUpdateFiles(check->AllTargets(), *plan);
     if (Figures.FilesToUpdate == 0) {
         window_.SetStatusText(L"你当前的版本是最新的");
         LaunchGameHallAndEnd();
@@ -350,7 +373,17 @@ void UpdateSession::OnManifestFailed(const std::wstring& statusText, const std::
 
 void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     if (code == net::DownloadOk) {
+        // The download was held to the manifest's digest: once in place unchanged, the file is
+        // recorded, and the next run judges it without reading it.
+        manifest::InstallRecord verified;
+        const bool recordable =
+            download.File.Sha256 &&
+            manifest::ReadFileStamp(UpdatePathOf(download.File.TargetPath), verified);
         InstallResult result = InstallDownloadedFile(download.File, window_, updaterProgram_);
+        if (result.Installed && recordable) {
+            verified.Digest = *download.File.Sha256;
+            index_.RecordIfUnchanged(download.File.TargetPath, verified);
+        }
         if (!result.Installed) {
             notInstalled_.push_back(download.File.FileName);
             for (std::wstring& holder : result.Holders) {
@@ -369,6 +402,13 @@ void UpdateSession::OnFileDone(const Download& download, uint16_t code) {
     runEnded_ = true;
     window_.ShowMessageBox(FormatW(L"可能由于网络原因，%ls ", status.c_str()), L"", MB_OK);
     QuitWithoutGameHall();
+}
+
+void UpdateSession::SaveInstallIndex() {
+    if (index_.Changed()) {
+        // A failure costs the next run its speed, nothing else.
+        index_.Save(manifest::InstallIndex::PathIn(folders_.Program));
+    }
 }
 
 void UpdateSession::EndAfterLastFile() {
@@ -390,12 +430,14 @@ void UpdateSession::EndAfterLastFile() {
 void UpdateSession::LaunchGameHallAndEnd() {
     runEnded_ = true;
     Log(L"starting the game hall: Halvenport.exe in " + CurrentFolder());
+    SaveInstallIndex();
     LaunchGameHall(window_);
 }
 
 void UpdateSession::QuitWithoutGameHall() {
     runEnded_ = true;
     Log(L"ending without the game hall");
+    SaveInstallIndex();
     ::PostMessageW(window_.WindowHandle(), WM_QUIT, 0, 0);
 }
 

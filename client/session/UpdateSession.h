@@ -6,6 +6,7 @@
 // user-interface thread; it talks to the window only through SessionWindow.
 
 #include "manifest/FileEntry.h"
+#include "manifest/InstallIndex.h"
 #include "manifest/UpdatePlan.h"
 #include "net/DownloadMessages.h"
 #include "net/HttpDownload.h"
@@ -22,6 +23,8 @@
 #include <vector>
 
 namespace session {
+
+class PlanCheck;
 
 // What a download fetches; its tag in both download messages.
 enum class TaskKind : uint16_t {
@@ -121,6 +124,8 @@ private:
     Download* Find(const void* task);
     void OnServerListDone(const Download& download, uint16_t code);
     void OnManifestDone(const Download& download, uint16_t code);
+    // The manifest has been read and checked beside the window: the plan is queued.
+    void OnPlanChecked();
     void OnFileDone(const Download& download, uint16_t code);
     void OnSignatureDone(const Download& download, uint16_t code);
     // Turns the verified (or, unsigned, the plain) manifest at `path` into the run's queue.
@@ -133,6 +138,8 @@ private:
     // A new temporary file with the prefix "Xml"; empty when none could be made.
     std::wstring MakeTemporaryFile();
     void DeleteTemporaryFile(const std::wstring& path);
+    // Keeps what this run installed and verified for the next run's decision.
+    void SaveInstallIndex();
     // After the last file: "更新完毕" and the game hall, or a box naming the files that could
     // not be put in place and no game hall.
     void EndAfterLastFile();
@@ -149,6 +156,11 @@ private:
     // does not verify has the pair fetched once more before the server counts as failed.
     bool pairRefetched_ = false;
     std::deque<Download> downloads_;
+    // Loaded when the first manifest arrives; read by the plan's check while it runs, changed
+    // only by installs, which come after it.
+    manifest::InstallIndex index_;
+    bool indexLoaded_ = false;
+    std::unique_ptr<PlanCheck> planCheck_;
     // Nothing is started before the run has begun, so a window can be shown without a session.
     bool runStarted_ = false;
     bool runEnded_ = false;

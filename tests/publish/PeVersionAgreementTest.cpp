@@ -2,7 +2,7 @@
 // for its local files: on the test images and on the system's own DLLs and programs.
 
 #include "publish/FileByteSource.h"
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 
 #include "TestFiles.h"
 
@@ -13,6 +13,7 @@
 #include <optional>
 
 using namespace publish;
+using namespace manifest;
 namespace fs = std::filesystem;
 
 namespace {

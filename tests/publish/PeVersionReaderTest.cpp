@@ -1,5 +1,5 @@
 #include "publish/FileByteSource.h"
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 
 #include "TestFiles.h"
 #include "TinyImage.h"
@@ -9,6 +9,7 @@
 #include <functional>
 
 using namespace publish;
+using namespace manifest;
 
 namespace {
 

@@ -22,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using namespace publish;
+using namespace manifest;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // A minimal PE image built byte by byte: headers, one resource section, a version resource in
 // one or more languages. The tests know where every structure lies, so they can damage each one.
 
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 
 #include <cstdint>
 #include <utility>
@@ -33,7 +33,7 @@ struct TinyImage {
 
     // `versions`: one version resource per language, in the order the directory lists them.
     static TinyImage Make(bool pe32Plus,
-                          const std::vector<std::pair<uint16_t, publish::PeVersion>>& versions) {
+                          const std::vector<std::pair<uint16_t, manifest::PeVersion>>& versions) {
         TinyImage image;
         const size_t count = versions.size();
         const size_t dataEntries = kNameDirectory + 16 + 8 * count;
@@ -81,7 +81,7 @@ struct TinyImage {
             for (size_t k = 0; k < 16; ++k)
                 image.Put16(InSection(block + 6 + 2 * k), key[k]);
             const size_t fixed = block + 40;
-            const publish::PeVersion& v = versions[i].second;
+            const manifest::PeVersion& v = versions[i].second;
             image.Put32(InSection(fixed), 0xFEEF04BDu);
             image.Put32(InSection(fixed + 4), 0x00010000u);
             image.Put32(InSection(fixed + 8), (uint32_t{v.File[0]} << 16) | v.File[1]);

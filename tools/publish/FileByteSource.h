@@ -1,7 +1,7 @@
 #pragma once
 // A file opened for reading as a ByteSource.
 
-#include "publish/ByteSource.h"
+#include "manifest/ByteSource.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,7 +9,7 @@
 
 namespace publish {
 
-class FileByteSource final : public ByteSource {
+class FileByteSource final : public manifest::ByteSource {
 public:
     // Opens `path`; on failure `error` tells why and the source reads nothing.
     FileByteSource(const std::filesystem::path& path, std::string& error);

@@ -49,8 +49,8 @@ std::string ManifestXml(const std::vector<ManifestEntry>& entries) {
         // Without a version the updater compares file times instead, so the elements are left
         // out rather than written empty or as zeros.
         if (e.Version) {
-            Element(xml, "FileVersion", FormatVersion(e.Version->File));
-            Element(xml, "ProductVersion", FormatVersion(e.Version->Product));
+            Element(xml, "FileVersion", manifest::FormatVersion(e.Version->File));
+            Element(xml, "ProductVersion", manifest::FormatVersion(e.Version->Product));
         }
         Element(xml, "Length", std::to_string(e.Length));
         // Updaters that do not know the element skip it; those that do check every download.

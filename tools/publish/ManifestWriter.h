@@ -3,7 +3,7 @@
 // element per line. Values are written without surrounding white space, so that the updater's
 // XML reader gives back exactly what was written.
 
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 #include "publish/PublishRules.h"
 
 #include <cstdint>
@@ -17,7 +17,7 @@ namespace publish {
 struct ManifestEntry {
     std::string FileName;
     std::string LocalPath; // folders joined by backslashes; empty for the release folder itself
-    std::optional<PeVersion> Version;
+    std::optional<manifest::PeVersion> Version;
     uint32_t Length = 0;
     std::string Sha256; // 64 lower-case hex digits
     uint64_t FileTime = 0;

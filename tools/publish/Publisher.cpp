@@ -163,21 +163,22 @@ bool LoadRules(const PublishRequest& request, PublishRules& rules, MessageSink& 
     return ok;
 }
 
-bool ReadVersion(const ReleaseFile& file, std::optional<PeVersion>& version, MessageSink& sink) {
+bool ReadVersion(const ReleaseFile& file, std::optional<manifest::PeVersion>& version,
+                 MessageSink& sink) {
     std::string error;
     FileByteSource source(file.FullPath, error);
     if (!source.IsOpen()) {
         sink.Error(DisplayPath(file.FullPath) + ": cannot read the file: " + error);
         return false;
     }
-    PeVersionResult result = ReadPeVersion(source);
-    if (result.Status == PeVersionStatus::Found) {
+    manifest::PeVersionResult result = manifest::ReadPeVersion(source);
+    if (result.Status == manifest::PeVersionStatus::Found) {
         version = result.Version;
-        if (version->File == FourPartVersion{})
+        if (version->File == manifest::FourPartVersion{})
             sink.Warning(DisplayPath(file.FullPath) +
                          ": its file version is 0.0.0.0; every installed copy counts as current, "
                          "so a later release of it is only installed once its version is raised");
-    } else if (result.Status == PeVersionStatus::Damaged) {
+    } else if (result.Status == manifest::PeVersionStatus::Damaged) {
         sink.Warning(DisplayPath(file.FullPath) + ": version not read (" + result.Reason +
                      "); published without one, so the updater compares file times");
     }

@@ -9,8 +9,8 @@
 int main(int argc, char** argv) {
     if (argc != 2)
         return 2;
-    const publish::PeVersion a{{1, 2, 3, 4}, {5, 6, 7, 8}};
-    const publish::PeVersion b{{9, 0, 0, 1}, {9, 0, 0, 1}};
+    const manifest::PeVersion a{{1, 2, 3, 4}, {5, 6, 7, 8}};
+    const manifest::PeVersion b{{9, 0, 0, 1}, {9, 0, 0, 1}};
     const TinyImage starters[] = {
         TinyImage::Make(false, {{0x0409, a}}),
         TinyImage::Make(true, {{0x0409, a}}),

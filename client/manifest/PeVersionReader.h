@@ -8,13 +8,13 @@
 // Damaged with a reason; the tree walk has a fixed depth and every read is bounds-checked, so no
 // file can make it loop or read outside what it was given.
 
-#include "publish/ByteSource.h"
+#include "manifest/ByteSource.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-namespace publish {
+namespace manifest {
 
 using FourPartVersion = std::array<uint16_t, 4>;
 
@@ -32,6 +32,9 @@ enum class PeVersionStatus {
 struct PeVersionResult {
     PeVersionStatus Status = PeVersionStatus::NoVersion;
     PeVersion Version;
+    // How many languages the version resource comes in; with more than one, which one the
+    // platform's own lookup takes depends on the user's language settings.
+    size_t Languages = 0;
     std::string Reason; // why there is no version (empty when found)
 };
 
@@ -40,4 +43,4 @@ PeVersionResult ReadPeVersion(ByteSource& source);
 // "%u.%u.%u.%u", the form the updater writes for a local file's version.
 std::string FormatVersion(const FourPartVersion& parts);
 
-} // namespace publish
+} // namespace manifest

@@ -1,10 +1,10 @@
-#include "publish/PeVersionReader.h"
+#include "manifest/PeVersionReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-namespace publish {
+namespace manifest {
 
 namespace {
 
@@ -217,6 +217,7 @@ PeVersionResult ReadPeVersion(ByteSource& source) {
         return Damaged("a resource directory lies outside the image");
     if (entries.empty())
         return Damaged("the version resource lists no language");
+    const size_t languageCount = entries.size();
     const DirectoryEntry* language = nullptr;
     for (uint32_t candidate : kLanguageOrder) {
         if ((language = FindId(entries, candidate)) != nullptr)
@@ -253,6 +254,7 @@ PeVersionResult ReadPeVersion(ByteSource& source) {
 
     PeVersionResult result;
     result.Status = PeVersionStatus::Found;
+    result.Languages = languageCount;
     const uint32_t fileMs = Le32(fixed + 8), fileLs = Le32(fixed + 12);
     const uint32_t productMs = Le32(fixed + 16), productLs = Le32(fixed + 20);
     result.Version.File = {uint16_t(fileMs >> 16), uint16_t(fileMs), uint16_t(fileLs >> 16),
@@ -267,4 +269,4 @@ std::string FormatVersion(const FourPartVersion& parts) {
            std::to_string(parts[2]) + "." + std::to_string(parts[3]);
 }
 
-} // namespace publish
+} // namespace manifest

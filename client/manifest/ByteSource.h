@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace publish {
+namespace manifest {
 
 class ByteSource {
 public:
@@ -34,4 +34,4 @@ private:
     size_t size_;
 };
 
-} // namespace publish
+} // namespace manifest

@@ -1,0 +1,63 @@
+#include "session/PlanCheck.h"
+
+#include "net/DownloadMessages.h"
+
+#include <objbase.h>
+
+#include <system_error>
+#include <utility>
+
+namespace session {
+
+PlanCheck::PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
+                     const manifest::InstallIndex& index, bool signedManifest, HWND window,
+                     uint16_t tag)
+    : manifestPath_(std::move(manifestPath)), folders_(std::move(folders)), index_(index),
+      signedManifest_(signedManifest), window_(window), tag_(tag) {}
+
+PlanCheck::~PlanCheck() {
+    cancel_ = true;
+    // Waits at most for the entry being checked, or for the XML object's load of the document.
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool PlanCheck::Start() {
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void PlanCheck::Run() {
+    // Nothing may escape a thread procedure: a failure leaves the plan empty, which the session
+    // treats as an unreadable manifest.
+    try {
+        // The XML document object is a COM object of this thread's own apartment.
+        const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        plan_ = manifest::LoadManifest(manifestPath_, folders_);
+        digestsMissing_ = plan_ && signedManifest_ && !manifest::EveryEntryHasSha256(*plan_);
+        if (plan_ && !digestsMissing_) {
+            allTargets_.reserve(plan_->size());
+            for (const manifest::FileEntry& entry : *plan_) {
+                allTargets_.push_back(entry.TargetPath);
+            }
+            manifest::KeepOutdated(*plan_, &index_, &cancel_);
+            totalBytes_ = manifest::TotalLength(*plan_);
+        }
+        if (SUCCEEDED(com)) {
+            ::CoUninitialize();
+        }
+    } catch (...) {
+        plan_.reset();
+    }
+    if (!cancel_) {
+        ::PostMessageW(window_, net::WM_DOWNLOAD_DONE, net::DoneWParam({tag_, 0, this}),
+                       net::DoneLParam({tag_, 0, this}));
+    }
+}
+
+} // namespace session

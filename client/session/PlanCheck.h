@@ -1,0 +1,71 @@
+#pragma once
+// Reads a downloaded manifest and decides which of its files are out of date, on a thread of its
+// own: a manifest of a hundred thousand entries takes long enough to read and check that the
+// window would stop painting if it were done between two of its messages. The end is reported
+// like a download's: WM_DOWNLOAD_DONE with the manifest's tag and this object as the task.
+
+#include "manifest/FileEntry.h"
+#include "manifest/InstallIndex.h"
+#include "manifest/UpdatePlan.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace session {
+
+class PlanCheck {
+public:
+    // `index` must stay unchanged until the done message has arrived (the session installs
+    // nothing before it has the plan).
+    // A signed manifest must give every entry a digest: it is checked against all entries,
+    // before the current ones are dropped.
+    PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
+              const manifest::InstallIndex& index, bool signedManifest, HWND window, uint16_t tag);
+    // Asks the check to stop between two entries and waits for it: a run closed meanwhile does
+    // not wait for the rest of a long manifest.
+    ~PlanCheck();
+    PlanCheck(const PlanCheck&) = delete;
+    PlanCheck& operator=(const PlanCheck&) = delete;
+
+    // False when no thread could be made; nothing is posted then.
+    bool Start();
+
+    const std::wstring& ManifestPath() const { return manifestPath_; }
+    // Valid once the done message has arrived: the out-of-date entries in manifest order, or
+    // nothing when the manifest could not be read.
+    std::optional<std::deque<manifest::FileEntry>>& Plan() { return plan_; }
+    uint32_t TotalBytes() const { return totalBytes_; }
+    // The local paths of all the manifest's entries, current ones included.
+    const std::vector<std::wstring>& AllTargets() const { return allTargets_; }
+    bool SignedManifest() const { return signedManifest_; }
+    // A signed manifest with an entry without a digest; nothing was checked then.
+    bool DigestsMissing() const { return digestsMissing_; }
+
+private:
+    void Run();
+
+    const std::wstring manifestPath_;
+    const manifest::BaseFolders folders_;
+    const manifest::InstallIndex& index_;
+    const bool signedManifest_;
+    const HWND window_;
+    const uint16_t tag_;
+    // Written by the owner's thread, read by the check between entries.
+    std::atomic<bool> cancel_{false};
+    // Written by the check only, read by the owner only after the done message (which
+    // PostMessageW orders after the writes) or after the join.
+    std::optional<std::deque<manifest::FileEntry>> plan_;
+    uint32_t totalBytes_ = 0;
+    std::vector<std::wstring> allTargets_;
+    bool digestsMissing_ = false;
+    std::thread thread_;
+};
+
+} // namespace session
