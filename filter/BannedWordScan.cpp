@@ -1,6 +1,7 @@
 #include "BannedWordScan.h"
 
 #include "AutomatonTables.h"
+#include "ScanStep.h"
 
 namespace taboolex {
 
@@ -8,15 +9,6 @@ namespace {
 
 using A = automaton::Presence;
 using State = A::State;
-
-// Chinese text is mostly two-byte characters. GCC lays the single-byte path out first unless
-// told otherwise, which left the Windows DLL a third slower than the native library on chat
-// lines; clang's own layout measured best as it is.
-#if defined(__clang__)
-#define TABOOLEX_TWO_BYTE_FIRST(lead) (lead)
-#else
-#define TABOOLEX_TWO_BYTE_FIRST(lead) __builtin_expect((lead), 1)
-#endif
 
 // The class of the character at `p`, moving `p` past it. A lead byte joins the byte after it
 // into one character; when that byte is the terminating NUL the table answers the end class, so
@@ -30,20 +22,6 @@ inline unsigned NextClass(const unsigned char*& p) noexcept {
     }
     ++p;
     return A::kGbkClass[b];
-}
-
-// The move of the automaton from the inner state `s` on a character of a word. Following
-// failure links costs at most as many steps as moves taken before, so the scan stays linear.
-inline State Step(State s, unsigned cls) noexcept {
-    do {
-        const unsigned slot = A::kBase[s] + cls;
-        const State check = A::kCheck[slot];
-        if ((check & ~A::kMatchBit) == s) {
-            return static_cast<State>(slot | (check & A::kMatchBit));
-        }
-        s = A::kFail[s];
-    } while (s != A::kRoot);
-    return A::kRootNext[cls];
 }
 
 } // namespace
@@ -76,7 +54,7 @@ __attribute__((aligned(64))) bool ContainsBannedWord(const char* text) noexcept 
             }
             const unsigned cls = NextClass(p);
             if (cls - 1 < A::kWordClassCount) {
-                s = Step(s, cls);
+                s = Step<A>(s, cls);
                 if (s == A::kRoot) {
                     break;
                 }

@@ -1,6 +1,7 @@
 #include "MatchScan.h"
 
 #include "AutomatonTables.h"
+#include "ScanStep.h"
 
 #include <cstring>
 
@@ -10,14 +11,6 @@ namespace {
 
 using automaton::Exact;
 using automaton::Strict;
-
-// Chinese text is mostly two-byte characters; GCC lays the single-byte path out first unless
-// told otherwise (see BannedWordScan.cpp), clang's own layout is best as it is.
-#if defined(__clang__)
-#define TABOOLEX_TWO_BYTE_FIRST(lead) (lead)
-#else
-#define TABOOLEX_TWO_BYTE_FIRST(lead) __builtin_expect((lead), 1)
-#endif
 
 // Characters of a GBK text of known length: a lead byte with a byte after it (NUL included:
 // the table answers a class that breaks every word for a NUL second byte, as for a NUL alone)
@@ -80,20 +73,6 @@ template <class A> struct Utf8Text {
         return 0;
     }
 };
-
-// The move of the automaton from the inner state `s` (without its match bit) on a word class.
-template <class A> typename A::State Step(typename A::State s, unsigned cls) noexcept {
-    using State = typename A::State;
-    do {
-        const unsigned slot = A::kBase[s] + cls;
-        const State check = A::kCheck[slot];
-        if ((check & ~A::kMatchBit) == s) {
-            return static_cast<State>(slot | (check & A::kMatchBit));
-        }
-        s = A::kFail[s];
-    } while (s != A::kRoot);
-    return A::kRootNext[cls];
-}
 
 // Offsets of the last characters that were compared, enough to find where any word ending at
 // the current one starts: no state's path is longer than kMaxDepth characters.

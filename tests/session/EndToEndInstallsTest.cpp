@@ -1,85 +1,17 @@
 // The real Refreshor.exe putting files in place on a player's machine: files held by other
 // programs, its own program file, a second updater in the same folder, the close button.
-#include "SessionFiles.h"
-#include "SignedRelease.h"
-#include "UpdaterProcess.h"
+#include "EndToEndFixture.h"
 
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
-#include "support/TestHttpServer.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace std::chrono_literals;
 using testsupport::Response;
-using testsupport::TestHttpServer;
 
 namespace {
 
-// The built-in server of a default build is http://127.0.0.1:18080/UpDataGame.xml.
-constexpr uint16_t kBuiltInPort = 18080;
-
-// A manifest element for `content` published as `name`, newer than any local copy (`newer`) or
-// older than all.
-std::string FileElement(const TestHttpServer& server, const std::string& name,
-                        const std::string& content, bool newer = true) {
-    return "  <File>\n    <FileName>" + name + "</FileName>\n    <Length>" +
-           std::to_string(content.size()) + "</Length>\n    <FileDateLow>" + (newer ? "0" : "1") +
-           "</FileDateLow>\n    <FileDateHigh>" + (newer ? "4294967295" : "0") +
-           "</FileDateHigh>\n    <Sha256>" + Sha256Hex(content) + "</Sha256>\n    <URL>" +
-           server.Url("/files/" + name) + "</URL>\n  </File>\n";
-}
-
-class InstallsEndToEnd : public ::testing::Test {
+class InstallsEndToEnd : public EndToEndFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
-        program = ReadFileBytes(REFRESHOR_EXE).value_or("");
-        WriteFileBytes(install / L"Refreshor.exe", program);
-        WriteFileBytes(install / L"Halvenport.exe",
-                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
-        server.Serve("/list.txt", Response::Error(404));
-        temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
-    }
-
-    // Publishes the files (all newer than the local copies) with their contents.
-    void Publish(const std::vector<std::pair<std::string, std::string>>& files) {
-        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateList>\n";
-        for (const auto& [name, content] : files) {
-            xml += FileElement(server, name, content);
-            server.Serve("/files/" + name, Response::Text(content));
-        }
-        ServeSigned(server, "/UpDataGame.xml", xml + "</UpdateList>\n");
-    }
-
-    bool StartUpdater(UpdaterProcess& updater) {
-        return updater.Start(install / L"Refreshor.exe", server.UrlW("/list.txt") + L" auto",
-                             install.Path());
-    }
-
-    static bool Saw(const UpdaterProcess& updater, const std::wstring& line) {
-        auto lines = updater.StatusLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-
-    size_t Requested(const std::string& path) const {
-        auto requests = server.Requests();
-        return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
-                                                 [&](const auto& r) { return r.Path() == path; }));
-    }
-
-    size_t GameHallStarts() const {
-        std::string log = ReadFileBytes(install / L"started.log").value_or("");
-        size_t count = 0;
-        for (size_t at = log.find("Halvenport.exe"); at != std::string::npos;
-             at = log.find("Halvenport.exe", at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
     // The names in the installation folder that start with `prefix`.
     std::vector<std::wstring> NamesStartingWith(const std::wstring& prefix) const {
         std::vector<std::wstring> names;
@@ -93,11 +25,6 @@ protected:
         }
         return names;
     }
-
-    TestHttpServer server;
-    TempFolder install;
-    std::string program;
-    size_t temporaryBefore = 0;
 };
 
 } // namespace
@@ -154,9 +81,8 @@ TEST_F(InstallsEndToEnd, TheUpdaterRenewsItsOwnFileAndTheNextStartClearsTheOldCo
     // run left for a file that is current now goes too.
     WriteFileBytes(install / L"a.dat", "current");
     WriteFileBytes(install / L"a.dat.update", "left over");
-    ServeSigned(server, "/UpDataGame.xml",
-                "<UpdateList>\n" + FileElement(server, "Refreshor.exe", renewed, false) +
-                    FileElement(server, "a.dat", "current", false) + "</UpdateList>\n");
+    ServeSigned("/UpDataGame.xml", ManifestXml({{"Refreshor.exe", renewed, "", false},
+                                                {"a.dat", "current", "", false}}));
     UpdaterProcess next;
     ASSERT_TRUE(StartUpdater(next));
     ASSERT_TRUE(next.WaitForExit(60s));
@@ -176,9 +102,7 @@ TEST_F(InstallsEndToEnd, ASecondUpdaterInTheSameFolderFetchesNothingAndEnds) {
         server.Serve(path, slow);
     }
     const std::string body = testsupport::PatternBody(32 * 1024);
-    ServeSigned(server, "/UpDataGame.xml",
-                "<UpdateList>\n" + FileElement(server, "a.dat", body) +
-                    FileElement(server, "b.dat", body) + "</UpdateList>\n");
+    ServeSigned("/UpDataGame.xml", ManifestXml({{"a.dat", body}, {"b.dat", body}}));
     UpdaterProcess one;
     UpdaterProcess two;
     ASSERT_TRUE(StartUpdater(one));

@@ -1,74 +1,28 @@
 // The real Refreshor.exe against servers that misbehave the way real ones do: silent, trickling,
 // redirecting in a circle, cutting a large file off. Watched from outside like EndToEndTest.
-#include "SessionFiles.h"
-#include "UpdaterProcess.h"
+#include "EndToEndFixture.h"
 
 #include "platform/RunLog.h"
-#include "platform/Sha256.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
-#include "support/ManifestSigner.h"
-#include "support/TestHttpServer.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace std::chrono_literals;
-using testsupport::ManifestSigner;
 using testsupport::Response;
-using testsupport::TestHttpServer;
 
 namespace {
 
-// The built-in server of a default build is http://127.0.0.1:18080/UpDataGame.xml.
-constexpr uint16_t kBuiltInPort = 18080;
-
-class EndToEndNetwork : public ::testing::Test {
+class EndToEndNetwork : public EndToEndFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
-        WriteFileBytes(install / L"Refreshor.exe", ReadFileBytes(REFRESHOR_EXE).value_or(""));
-        WriteFileBytes(install / L"Halvenport.exe",
-                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
-        server.Serve("/list.txt", Response::Error(404));
-    }
-
-    // A manifest of one file published with its length and digest.
-    std::string ManifestOf(const std::string& name, const std::string& content) const {
-        const std::optional<Sha256Digest> digest = Sha256Of(content);
-        return "<UpdateList><File><FileName>" + name + "</FileName><Length>" +
-               std::to_string(content.size()) +
-               "</Length><FileDateLow>0</FileDateLow><FileDateHigh>4294967295</FileDateHigh>"
-               "<Sha256>" +
-               WideToUtf8(FormatSha256(*digest)) + "</Sha256><URL>" + server.Url("/files/" + name) +
-               "</URL></File></UpdateList>";
-    }
-
-    // Serves `xml` at `path` and its signature file beside it, as a publisher signs them.
-    void ServeSigned(const std::string& path, const std::string& xml) {
-        server.Serve(path, Response::Text(xml));
-        server.Serve(path + ".sig", Response::Text(ManifestSigner::Demo().SignatureLine(xml)));
-    }
-
     // A second server, named in the server list, behind the built-in one.
     void ListBackupServer() {
         server.Serve("/list.txt", Response::Text(WideToMultiByte(
                                       L"备用服务器|" + server.UrlW("/backup.xml") + L"\r\n", 936)));
     }
 
-    void Start() {
-        ASSERT_TRUE(updater.Start(install / L"Refreshor.exe", server.UrlW("/list.txt") + L" auto",
-                                  install.Path()));
-    }
+    void Start() { ASSERT_TRUE(StartUpdater(updater)); }
 
-    bool StatusSeen(const std::wstring& line) const {
-        auto lines = updater.StatusLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
+    bool StatusSeen(const std::wstring& line) const { return Saw(updater, line); }
 
-    TestHttpServer server;
-    TempFolder install;
     UpdaterProcess updater;
 };
 
@@ -79,7 +33,7 @@ protected:
 TEST_F(EndToEndNetwork, ASilentServerCountsAsAFailedOne) {
     server.Serve("/UpDataGame.xml", Response::Silence());
     ListBackupServer();
-    ServeSigned("/backup.xml", ManifestOf("a.dat", "fresh"));
+    ServeSigned("/backup.xml", ManifestXml({{"a.dat", "fresh"}}));
     server.Serve("/files/a.dat", Response::Silence());
     Start();
     ASSERT_TRUE(updater.WaitForExit(120s));
@@ -95,7 +49,7 @@ TEST_F(EndToEndNetwork, ASilentServerCountsAsAFailedOne) {
 TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
     server.Serve("/UpDataGame.xml", Response::RedirectLoop());
     ListBackupServer();
-    ServeSigned("/backup.xml", ManifestOf("a.dat", "fresh"));
+    ServeSigned("/backup.xml", ManifestXml({{"a.dat", "fresh"}}));
     server.Serve("/files/a.dat", Response::Text("fresh"));
     Start();
     ASSERT_TRUE(updater.WaitForExit(60s));
@@ -108,7 +62,7 @@ TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
 // Escape while a server trickles one byte at a time: the process is gone at once and leaves the
 // partial file closed, so a second updater can take it over.
 TEST_F(EndToEndNetwork, EscapeEndsTheProcessAtOnceWhateverTheServerDoes) {
-    ServeSigned("/UpDataGame.xml", ManifestOf("slow.dat", testsupport::PatternBody(5000)));
+    ServeSigned("/UpDataGame.xml", ManifestXml({{"slow.dat", testsupport::PatternBody(5000)}}));
     server.Serve("/files/slow.dat", Response::Trickle(5000, 30s));
     Start();
     ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
@@ -131,7 +85,7 @@ TEST_F(EndToEndNetwork, EscapeEndsTheProcessAtOnceWhateverTheServerDoes) {
 TEST_F(EndToEndNetwork, ACutOffFileIsFinishedByTheNextRun) {
     const size_t size = 2 * 1024 * 1024;
     const std::string content = testsupport::PatternBody(size);
-    ServeSigned("/UpDataGame.xml", ManifestOf("big.dat", content));
+    ServeSigned("/UpDataGame.xml", ManifestXml({{"big.dat", content}}));
     server.Serve("/files/big.dat", Response::CutShort(size, size / 2));
     Start();
     ASSERT_TRUE(updater.WaitForExit(60s));
@@ -143,8 +97,7 @@ TEST_F(EndToEndNetwork, ACutOffFileIsFinishedByTheNextRun) {
     server.Serve("/files/big.dat", Response::Text(content));
     server.ClearRequests();
     UpdaterProcess second;
-    ASSERT_TRUE(second.Start(install / L"Refreshor.exe", server.UrlW("/list.txt") + L" auto",
-                             install.Path()));
+    ASSERT_TRUE(StartUpdater(second));
     ASSERT_TRUE(second.WaitForExit(60s));
     EXPECT_EQ(ReadFileBytes(install / L"big.dat"), content);
     const auto requests = server.RequestsFor("/files/big.dat");

@@ -1,79 +1,27 @@
 // The real Refreshor.exe against a real HTTP server, watched from outside: its status lines,
 // its message boxes, the requests the server saw, the files on disk and the programs it started.
-#include "SessionFiles.h"
-#include "SignedRelease.h"
-#include "UpdaterProcess.h"
+#include "EndToEndFixture.h"
 
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
-#include "support/ManifestSigner.h"
-#include "support/TestHttpServer.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
 using namespace std::chrono_literals;
 using testsupport::ManifestSigner;
 using testsupport::Response;
-using testsupport::TestHttpServer;
 
 namespace {
 
-// The built-in server of a default build is http://127.0.0.1:18080/UpDataGame.xml.
-constexpr uint16_t kBuiltInPort = 18080;
 const std::wstring kServerName = L"中心服务器";
 
 const std::wstring kUnverifiedBox = L"更新文件列表校验失败, 请选择其他服务器进行尝试";
 
-struct PublishedFile {
-    std::string Name;
-    std::string Content;
-    std::string Extra = {}; // further child elements
-};
-
-std::string ManifestXml(const TestHttpServer& server, const std::vector<PublishedFile>& files) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UpdateList>\n";
-    for (const PublishedFile& file : files) {
-        xml += "  <File>\n    <FileName>" + file.Name + "</FileName>\n";
-        xml += "    <Length>" + std::to_string(file.Content.size()) + "</Length>\n";
-        // A time after every real file's: the local copy is always older.
-        xml += "    <FileDateLow>0</FileDateLow>\n    <FileDateHigh>4294967295</FileDateHigh>\n";
-        xml += "    <Sha256>" + Sha256Hex(file.Content) + "</Sha256>\n";
-        xml += "    <URL>" + server.Url("/files/" + file.Name) + "</URL>\n" + file.Extra;
-        xml += "  </File>\n";
-    }
-    return xml + "</UpdateList>\n";
-}
-
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public EndToEndFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.Start(kBuiltInPort)) << server.Error();
-        WriteFileBytes(install / L"Refreshor.exe", ReadFileBytes(REFRESHOR_EXE).value_or(""));
-        WriteFileBytes(install / L"Halvenport.exe",
-                       ReadFileBytes(TestProgramPath(L"StartRecorder.exe")).value_or(""));
-        // No server list unless a test publishes one.
-        server.Serve("/list.txt", Response::Error(404));
-        temporaryBefore = CountTemporaryFiles(L"Xml*.tmp");
-    }
-
-    void ServeSigned(const std::string& path, const std::string& xml,
-                     const ManifestSigner& signer = ManifestSigner::Demo()) {
-        ::ServeSigned(server, path, xml, signer);
-    }
-
-    void Publish(const std::vector<PublishedFile>& files) {
-        ServeSigned("/UpDataGame.xml", ManifestXml(server, files));
-        for (const PublishedFile& file : files) {
-            server.Serve("/files/" + file.Name, Response::Text(file.Content));
-        }
-    }
-
     // Runs the updater to its end; false when it had to be killed.
     bool RunUpdater(std::chrono::milliseconds timeout = 60s) {
-        std::wstring arguments = server.UrlW("/list.txt") + L" auto";
-        EXPECT_TRUE(updater.Start(install / L"Refreshor.exe", arguments, install.Path()));
+        EXPECT_TRUE(StartUpdater(updater));
         return updater.WaitForExit(timeout);
     }
 
@@ -85,32 +33,9 @@ protected:
         return paths;
     }
 
-    bool StatusSeen(const std::wstring& line) const {
-        auto lines = updater.StatusLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
+    bool StatusSeen(const std::wstring& line) const { return Saw(updater, line); }
 
-    // How often the game hall was started.
-    size_t GameHallStarts() const {
-        std::string log = ReadFileBytes(install / L"started.log").value_or("");
-        size_t count = 0;
-        for (size_t at = log.find("Halvenport.exe"); at != std::string::npos;
-             at = log.find("Halvenport.exe", at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
-    // Game hall starts are not waited for by the updater; give one a moment to show.
-    size_t GameHallStartsSettled() {
-        WaitForFileContaining(install / L"started.log", "Halvenport.exe");
-        return GameHallStarts();
-    }
-
-    TestHttpServer server;
-    TempFolder install;
     UpdaterProcess updater;
-    size_t temporaryBefore = 0;
 };
 
 } // namespace
@@ -196,7 +121,7 @@ TEST_F(EndToEnd, AFailingServerGivesWayToTheNextOneOfTheList) {
     server.Serve("/list.txt", Response::Text(WideToMultiByte(
                                   L"备用服务器|" + server.UrlW("/backup.xml") + L"\r\n", 936)));
     std::vector<PublishedFile> files{{"a.dat", "fresh"}};
-    ServeSigned("/backup.xml", ManifestXml(server, files));
+    ServeSigned("/backup.xml", ManifestXml(files));
     server.Serve("/files/a.dat", Response::Text("fresh"));
     ASSERT_TRUE(RunUpdater());
 
@@ -261,8 +186,7 @@ TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
     slow.PaceBytes = 1024;
     slow.PaceDelay = 20ms;
     server.Serve("/files/slow.dat", slow);
-    std::wstring arguments = server.UrlW("/list.txt") + L" auto";
-    ASSERT_TRUE(updater.Start(install / L"Refreshor.exe", arguments, install.Path()));
+    ASSERT_TRUE(StartUpdater(updater));
     ASSERT_TRUE(updater.WaitForStatus(L"正在更新文件：slow.dat", 30s));
     ::Sleep(300);
     HWND window = updater.MainWindow();
@@ -281,8 +205,8 @@ TEST_F(EndToEnd, EscapeDuringADownloadCancelsItAndInstallsNothing) {
 
 TEST_F(EndToEnd, AManifestChangedAfterSigningIsRefusedAndTheNextServersIsUsed) {
     const std::vector<PublishedFile> evil{{"evil.exe", "run me", "<Execute>YES</Execute>"}};
-    const std::string signedXml = ManifestXml(server, {{"a.dat", "fresh"}});
-    server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(server, evil)));
+    const std::string signedXml = ManifestXml({{"a.dat", "fresh"}});
+    server.Serve("/UpDataGame.xml", Response::Text(ManifestXml(evil)));
     server.Serve("/UpDataGame.xml.sig",
                  Response::Text(ManifestSigner::Demo().SignatureLine(signedXml)));
     server.Serve("/list.txt", Response::Text(WideToMultiByte(
@@ -378,7 +302,7 @@ std::string WithoutSha256(std::string xml) {
 // nothing the manifest names is fetched, and the last server's failure ends in the box and the
 // game hall.
 TEST_P(EndToEndRefused, ASignatureThatDoesNotHoldFailsTheServer) {
-    const auto [xml, signature] = GetParam().Make(ManifestXml(server, {{"a.dat", "fresh"}}));
+    const auto [xml, signature] = GetParam().Make(ManifestXml({{"a.dat", "fresh"}}));
     server.Serve("/UpDataGame.xml", Response::Text(xml));
     server.Serve("/UpDataGame.xml.sig",
                  signature.empty() ? Response::Error(404) : Response::Text(signature));
