@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What every entry point needs first: the missing Debian packages, the three build trees and the
+# What every entry point needs first: the missing Debian packages, the four build trees and the
 # Wine prefix. BUILD_ROOT moves the trees (default build/).
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"

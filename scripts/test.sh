@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The whole check: installs what is missing, builds all three trees and runs every test
+# The whole check: installs what is missing, builds all four trees and runs every test
 # (native ones directly, Windows ones under wine64 inside one Xvfb display).
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
