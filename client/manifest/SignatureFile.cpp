@@ -146,14 +146,19 @@ std::string FormatLine(const Line& line) {
            EncodeBase64(line.Signature.data(), line.Signature.size());
 }
 
-std::string FormatKeyId(const KeyIdBytes& keyId) {
+std::string FormatHex(const uint8_t* data, size_t size) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
-    for (uint8_t byte : keyId) {
-        text.push_back(kDigits[byte >> 4]);
-        text.push_back(kDigits[byte & 0x0F]);
+    text.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        text.push_back(kDigits[data[i] >> 4]);
+        text.push_back(kDigits[data[i] & 0x0F]);
     }
     return text;
+}
+
+std::string FormatKeyId(const KeyIdBytes& keyId) {
+    return FormatHex(keyId.data(), keyId.size());
 }
 
 std::optional<KeyIdBytes> ParseKeyId(std::string_view text) {

@@ -63,6 +63,8 @@ std::string Describe(const ParseResult& result);
 std::string FormatLine(const Line& line);
 
 std::string FormatKeyId(const KeyIdBytes& keyId);
+// Lower-case hex digits of the bytes, two per byte (key ids, digests).
+std::string FormatHex(const uint8_t* data, size_t size);
 std::optional<KeyIdBytes> ParseKeyId(std::string_view text);
 
 // Standard base64 with padding. Decoding is strict: length a multiple of 4, '=' only as the

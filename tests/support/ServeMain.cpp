@@ -1,5 +1,5 @@
 // The test HTTP server as a program of its own, for benchmarks and manual runs:
-//   http_test_server [--port N] [--folder DIR] [--generated /path=BYTES]... [--route SPEC]...
+//   http_test_server [--port N] [--folder DIR] [--generated /path=BYTES]... [--route ROUTE]...
 //                    [--port-file FILE] [--stop-file FILE] [--log FILE] [--seconds N]
 // It serves until the stop file appears or the time limit passes, so that a script that dies
 // half-way never leaves a server behind for long.
@@ -84,16 +84,16 @@ std::optional<std::string> ReadFileBytes(const std::wstring& path) {
 // Builds the answer of one --route; the path and the answer, or nothing when the text is not
 // understood (or names a file the folder does not have).
 std::optional<std::pair<std::string, testsupport::Response>>
-ParseRoute(const std::string& spec, const std::wstring& folder) {
+ParseRoute(const std::string& routeText, const std::wstring& folder) {
     using testsupport::Response;
-    size_t colon = spec.find(':');
-    if (spec.empty() || spec[0] != '/' || colon == std::string::npos)
+    size_t colon = routeText.find(':');
+    if (routeText.empty() || routeText[0] != '/' || colon == std::string::npos)
         return std::nullopt;
-    const std::string path = spec.substr(0, colon);
+    const std::string path = routeText.substr(0, colon);
     Response response;
     bool hasBody = false;
     std::string option;
-    std::istringstream options(spec.substr(colon + 1));
+    std::istringstream options(routeText.substr(colon + 1));
     while (std::getline(options, option, ',')) {
         size_t equals = option.find('=');
         const std::string name = option.substr(0, equals);
@@ -192,10 +192,10 @@ int wmain(int argc, wchar_t** argv) {
             return Usage();
         }
     }
-    for (const std::string& spec : routes) {
-        auto route = ParseRoute(spec, folder);
+    for (const std::string& routeText : routes) {
+        auto route = ParseRoute(routeText, folder);
         if (!route) {
-            std::fprintf(stderr, "cannot use the route %s\n", spec.c_str());
+            std::fprintf(stderr, "cannot use the route %s\n", routeText.c_str());
             return Usage();
         }
         server.Serve(route->first, std::move(route->second));

@@ -1,5 +1,7 @@
 #include "publish/FileContent.h"
 
+#include "manifest/SignatureFile.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -35,13 +37,7 @@ bool ReadFileContent(const std::filesystem::path& path, FileContent& content, st
 }
 
 std::string HexDigest(const Sha256Digest& digest) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (uint8_t b : digest) {
-        hex.push_back(kHex[b >> 4]);
-        hex.push_back(kHex[b & 15]);
-    }
-    return hex;
+    return signature_file::FormatHex(digest.data(), digest.size());
 }
 
 } // namespace publish

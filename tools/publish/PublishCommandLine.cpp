@@ -90,22 +90,22 @@ CommandLineOutcome ParsePublishCommandLine(const std::vector<std::string>& argum
         }
         if (option == "--help" || option == "-h")
             return CommandLineOutcome::Help;
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* known = nullptr;
         for (const OptionSpec& candidate : kOptions) {
             if (option == candidate.Name)
-                spec = &candidate;
+                known = &candidate;
         }
-        if (!spec) {
+        if (!known) {
             error = "unknown option " + EscapeControls(option);
             return CommandLineOutcome::Error;
         }
-        if (spec->Values == 0 && !values.empty()) {
+        if (known->Values == 0 && !values.empty()) {
             error = option + " takes no value";
             return CommandLineOutcome::Error;
         }
-        while (static_cast<int>(values.size()) < spec->Values) {
+        while (static_cast<int>(values.size()) < known->Values) {
             if (i + 1 == arguments.size()) {
-                error = option + (spec->Values == 1 ? " needs a value" : " needs two files");
+                error = option + (known->Values == 1 ? " needs a value" : " needs two files");
                 return CommandLineOutcome::Error;
             }
             values.push_back(arguments[++i]);
