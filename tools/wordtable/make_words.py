@@ -348,6 +348,10 @@ def build_pool(src):
                         else [text]):
             if admissible(variant):
                 pool.add(variant, [1], TIER_CORE, "supplement")
+    # Stems taken although they fire in a few ordinary words, each named in supplement.txt.
+    for text in src.supplement.get("english accepted", []):
+        if gbk_ok(text) and not ex.rejects(text):
+            pool.add(text, [1], TIER_CORE, "supplement")
     for section, lines in src.supplement.items():
         theme = SUPPLEMENT_THEMES.get(section)
         if theme is None:
