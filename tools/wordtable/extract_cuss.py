@@ -15,7 +15,8 @@ import os
 import re
 import sys
 
-ENTRY = re.compile(r"^\s+(?:'((?:[^'\\]|\\.)*)'|\"((?:[^\"\\]|\\.)*)\"|([A-Za-z0-9_$]+)):\s*([012]),?$")
+ENTRY = re.compile(r"^\s+(?:'((?:[^'\\]|\\.)*)'|\"((?:[^\"\\]|\\.)*)\"|([A-Za-z0-9_$]+))"
+                   r":\s*([012]),?$")
 
 
 def main(argv):
@@ -35,9 +36,9 @@ def main(argv):
     if not words:
         print("index.js: no entries found", file=sys.stderr)
         return 1
-    print("# English map of the npm package cuss %s (MIT): word, a tab, its sureness rating" % version)
-    print("# (2 likely profane, 1 maybe, 0 unlikely). Extracted by extract_cuss.py, in the package's")
-    print("# order.")
+    print("# English map of the npm package cuss %s (MIT): word, a tab, its sureness" % version)
+    print("# rating (2 likely profane, 1 maybe, 0 unlikely). Extracted by extract_cuss.py, in")
+    print("# the package's order.")
     for word, rating in words:
         print("%s\t%s" % (word, rating))
     return 0

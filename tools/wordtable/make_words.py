@@ -8,6 +8,7 @@ Inputs:
       of houbb/sensitive-word, its merged dictionary and its category files;
   english_badwords.txt: the English list of the npm package badwords-list (MIT), extracted by
       extract_english.py;
+  english_cuss.txt: the English map of the npm package cuss (MIT), extracted by extract_cuss.py;
   supplement.txt: entries written for this project (game-hall cheating, trading and spam terms)
       and the spaced spellings the table carries;
   exclude.txt: everyday words, political topics, religions and personal names to leave out;
