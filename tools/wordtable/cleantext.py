@@ -63,6 +63,10 @@ class CleanText:
                 return True
         return False
 
+    def in_dictionary_word(self, text):
+        """Whether the text occurs in any word of the dictionary, its own included."""
+        return text in self.dictionary_text
+
     def hits(self, text):
         """The ordinary words and lines the entry fires in (empty when none)."""
         text = text.replace(" ", "")

@@ -8,6 +8,7 @@ Inputs:
       of houbb/sensitive-word, its merged dictionary and its category files;
   english_badwords.txt: the English list of the npm package badwords-list (MIT), extracted by
       extract_english.py;
+  english_cuss.txt: the English map of the npm package cuss (MIT), extracted by extract_cuss.py;
   supplement.txt: entries written for this project (game-hall cheating, trading and spam terms)
       and the spaced spellings the table carries;
   exclude.txt: everyday words, political topics, religions and personal names to leave out;
@@ -269,6 +270,10 @@ class Sources:
         self.supplement = read_sections(os.path.join(HERE, "supplement.txt"))
         self.english = [w for w in read_lines(os.path.join(HERE, "english_badwords.txt"))
                         if w and not w.startswith("#")]
+        # cuss: word, tab, sureness rating; only the words rated likely profane are used.
+        self.cuss = [line.split("\t")[0].replace(" ", "")
+                     for line in read_lines(os.path.join(HERE, "english_cuss.txt"))
+                     if line and not line.startswith("#") and line.endswith("\t2")]
         self.category = {}
         for name in ("辱骂", "色情类", "广告", "毒品", "暴力", "不正当竞争", "其他"):
             self.category[name] = read_lines(os.path.join(source, name + ".txt"))
@@ -344,6 +349,10 @@ def build_pool(src):
                         else [text]):
             if admissible(variant):
                 pool.add(variant, [1], TIER_CORE, "supplement")
+    # Stems taken although they fire in a few ordinary words, each named in supplement.txt.
+    for text in src.supplement.get("english accepted", []):
+        if gbk_ok(text) and not ex.rejects(text):
+            pool.add(text, [1], TIER_CORE, "supplement")
     for section, lines in src.supplement.items():
         theme = SUPPLEMENT_THEMES.get(section)
         if theme is None:
@@ -369,10 +378,18 @@ def build_pool(src):
                 pool.add(twin, [h], TIER_CORE, "unspaced")
 
     # English: the npm list and the ASCII words of the Chinese lists, each also capitalised and
-    # in capitals (the filter is case-sensitive, and chat writes all three).
+    # in capitals (the filter is case-sensitive, and chat writes all three). A word of the npm
+    # lists that occurs in a dictionary word, its own included, is left out unless this
+    # project's own words name it: the lists hold ordinary words (fagot, bestial, vomit, yank)
+    # and spellings that fire in them (pussi in pussier).
+    own = {w.lower() for w in src.supplement.get("english", [])}
+
+    def listed_only(w):
+        return w.lower() not in own and src.clean.in_dictionary_word(w)
+
     english = []
     for w in src.english:
-        if ex.rejects(w) or " " in w or src.fires_in_clean_text(w):
+        if ex.rejects(w) or " " in w or src.fires_in_clean_text(w) or listed_only(w):
             continue
         english.append(w)
     for name in ("辱骂", "色情类", "广告", "毒品", "其他"):
@@ -388,6 +405,13 @@ def build_pool(src):
         # Plain words ahead of spellings with digits and signs (b!tch, 4r5e).
         if c.origin == "english" and not w.isalpha():
             c.order += 1_000_000
+    # cuss, a second English list, brings spellings and slurs the first one lacks.
+    for w in src.cuss:
+        if (MIN_LEN[1] <= len(w) <= MAX_LEN[1] and w.isascii() and not ex.rejects(w)
+                and not src.fires_in_clean_text(w) and not listed_only(w)):
+            c = pool.add(w, [1], TIER_ENGLISH, "cuss", key=w)
+            if c.origin == "cuss":
+                c.order += 2_000_000
     for w in english:
         for variant in (w[:1].upper() + w[1:], w.upper()):
             if (variant != w and MIN_LEN[1] <= len(variant) <= MAX_LEN[1]
@@ -443,7 +467,7 @@ WITHIN_GROUP_1 = 16
 CROSS_COPIES = [(0, 1, 40), (1, 2, 32), (3, 4, 30), (4, 5, 18)]
 TRIPLES = 8
 DIGIT_ENTRIES = 9
-ENGLISH_FREE = 40
+ENGLISH_FREE = 0
 CONTACT_RE = re.compile(r"^(?:qq|q|[a-z]{1,8})?([0-9]{9,10})[\u4e00-\u9fff]{0,8}$")
 
 
@@ -641,6 +665,39 @@ def eligible(layout, c, g):
     return not (g >= 2 and data.isascii())
 
 
+def choose_english(layout, pool, src, special_ids):
+    """Fills group 2's English entries, all but ENGLISH_FREE of its ASCII slots, by what they
+    catch. An entry that contains a shorter chosen entry catches nothing that one does not, so
+    it is skipped. First this project's words and the capitals of the commonest ones, then the
+    two npm lists' words: those more lists name first, then those that catch more of the
+    words all three lists name (a stem such as "fuck" catches "fucker" and "motherfucking")."""
+    room = (TARGET["group_ascii_only"][1] - ENGLISH_FREE
+            - sum(1 for i in layout.slots[1] if layout.ascii[i]))
+    chosen = {i for g in (0, 1) for i in layout.slots[g] if layout.ascii[i]}
+    lists = [{w.replace(" ", "").lower() for w in words}
+             for words in (src.english, src.supplement.get("english", []), src.cuss)]
+    vocabulary = set().union(*lists)
+    cands = [c for c in pool.items
+             if c.index not in special_ids and c.data.isascii() and eligible(layout, c, 1)]
+
+    def rank(c):
+        low = c.text.lower()
+        named = sum(low in words for words in lists)
+        catches = sum(low in w for w in vocabulary)
+        return (c.tier != TIER_CORE, c.text != low, -named, -catches, c.tier, c.order)
+
+    for c in sorted(cands, key=rank):
+        if room == 0:
+            break
+        if layout.cands[c.index].data.isascii() and not layout.usable(c.index):
+            continue
+        if any(j in chosen for j in layout.subs[c.index]):
+            continue
+        layout.put(c.index, 1, fixed=True)
+        chosen.add(c.index)
+        room -= 1
+
+
 def build_layout(pool, src):
     placed = place_specials(pool, src)
     layout = Layout(pool)
@@ -648,10 +705,13 @@ def build_layout(pool, src):
     for c, g in placed:
         layout.put(c.index, g, fixed=True)
 
+    # The English words of group 2 are chosen by what they catch (choose_english).
+    choose_english(layout, pool, src, special_ids)
     # Core entries stay where their theme puts them. Their ASCII words remain movable: the
     # number of ASCII entries in groups 1 and 2 is part of the profile.
     for c in pool.items:
-        if c.tier == TIER_CORE and c.index not in special_ids and layout.count[c.index] == 0:
+        if (c.tier == TIER_CORE and c.index not in special_ids and layout.count[c.index] == 0
+                and not (c.data.isascii() and c.groups[0] == 1)):
             g = c.groups[0]
             if eligible(layout, c, g) and layout.usable(c.index):
                 layout.put(c.index, g, fixed=True)
@@ -704,11 +764,8 @@ def build_layout(pool, src):
             raise SystemExit("only %d strings fit both group %d and group %d"
                              % (len(chosen), a + 1, b + 1))
 
-    # Everything else from the pools, preferred group first, then in source order. The search
-    # may not swap out the English list's own words (not their capitalised forms) while the
-    # ASCII entries of group 2 leave it some room (ENGLISH_FREE slots) to meet the profile.
-    ascii_room = (TARGET["group_ascii_only"][1] - ENGLISH_FREE
-                  - sum(1 for i in layout.slots[1] if layout.ascii[i]))
+    # Everything else from the pools, preferred group first, then in source order; the search
+    # swaps these until the profile is met.
     for g in range(GROUPS):
         order = sorted((c for c in pool.items if eligible(layout, c, g)),
                        key=lambda c: (c.groups.index(g), c.tier, c.order))
@@ -716,9 +773,7 @@ def build_layout(pool, src):
             if len(layout.slots[g]) == SIZES[g]:
                 break
             if c.index not in special_ids and layout.usable(c.index):
-                keep = c.origin == "english" and c.text == c.text.lower() and ascii_room > 0
-                ascii_room -= keep
-                layout.put(c.index, g, fixed=keep)
+                layout.put(c.index, g)
         if len(layout.slots[g]) != SIZES[g]:
             raise SystemExit("group %d: %d entries, need %d" % (g + 1, len(layout.slots[g]),
                                                                  SIZES[g]))
@@ -726,7 +781,7 @@ def build_layout(pool, src):
     return layout
 
 
-def solve(layout, start=RANDOM_START, limit=3_000_000, verbose=False):
+def solve(layout, start=RANDOM_START, limit=8_000_000, verbose=False):
     """Swaps free entries for pool candidates until every figure is met."""
     rnd = random.Random(start)
     cands = layout.cands
