@@ -82,36 +82,59 @@ static_assert(Exact::kMaxDepth < kRingSize && Strict::kMaxDepth < kRingSize);
 // Runs the automaton over the text and tells the sink, in the order they end, about every
 // match (the longest word ending at each character where one ends), with the frontier: the
 // first offset at which a match still to come could start. Stops when the sink says so.
+//
+// Two loops, one per kind of state, as in the presence scan: most characters of a clean text
+// leave the machine at the root, and there nothing needs remembering. A path is never longer
+// than the characters read since the machine last left the root, so the ring starts afresh
+// with the character that leaves it.
 template <class A, class Text, class Sink>
 void Scan(const unsigned char* text, std::size_t length, Sink& sink) noexcept {
     using State = typename A::State;
     std::size_t ring[kRingSize];
-    unsigned count = 0;
-    State s = A::kRoot;
     const unsigned char* p = text;
     const unsigned char* const end = text + length;
     while (p < end) {
+        // At the root: skipped characters and those that no word holds leave it there.
         const unsigned char* const at = p;
         const unsigned cls = Text::Next(p, end);
-        if (cls - 1 < A::kWordClassCount) {
-            s = s == A::kRoot ? A::kRootNext[cls]
-                              : Step<A>(static_cast<State>(s & ~A::kMatchBit), cls);
-            ring[count++ % kRingSize] = static_cast<std::size_t>(at - text);
-            if (s & A::kMatchBit) {
-                const unsigned slot = s & ~A::kMatchBit;
-                const std::size_t from = ring[(count - A::kMatchLength[slot]) % kRingSize];
-                const std::size_t frontier = ring[(count - A::kDepth[slot]) % kRingSize];
-                if (!sink.Match(from, static_cast<std::size_t>(p - text), A::kMatchGroup[slot],
-                                frontier)) {
+        if (cls - 1 >= A::kWordClassCount) {
+            continue;
+        }
+        State s = A::kRootNext[cls];
+        if (s == A::kRoot) {
+            continue;
+        }
+        ring[0] = static_cast<std::size_t>(at - text);
+        unsigned count = 1;
+        // Tells the sink of the match that the character just read completes.
+        const auto tell = [&](State matched) {
+            const unsigned slot = matched & ~A::kMatchBit;
+            const std::size_t from = ring[(count - A::kMatchLength[slot]) % kRingSize];
+            const std::size_t frontier = ring[(count - A::kDepth[slot]) % kRingSize];
+            return sink.Match(from, static_cast<std::size_t>(p - text), A::kMatchGroup[slot],
+                              frontier);
+        };
+        if ((s & A::kMatchBit) && !tell(s)) {
+            return;
+        }
+        // Inside a word, until the machine is back at the root.
+        while (p < end) {
+            const unsigned char* const next = p;
+            const unsigned c = Text::Next(p, end);
+            if (c - 1 < A::kWordClassCount) {
+                s = Step<A>(static_cast<State>(s & ~A::kMatchBit), c);
+                if (s == A::kRoot) {
+                    break;
+                }
+                ring[count++ % kRingSize] = static_cast<std::size_t>(next - text);
+                if ((s & A::kMatchBit) && !tell(s)) {
                     return;
                 }
-            } else if (s == A::kRoot) {
-                sink.Settled();
+            } else if (c != A::kSkipClass) {
+                break;
             }
-        } else if (cls != A::kSkipClass && s != A::kRoot) {
-            s = A::kRoot;
-            sink.Settled();
         }
+        sink.Settled();
     }
     sink.Settled();
 }
