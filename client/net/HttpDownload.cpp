@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "net/BackgroundSha256.h"
 #include "platform/RunLog.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
@@ -188,7 +189,8 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
 // Feeds the first `length` bytes of `file` to `hasher` and leaves the file positioned at
 // `length`, cut there: the digest covers the whole file, so the bytes an earlier run left go in
 // before those that continue them.
-bool HashExistingPart(HANDLE file, uint64_t length, std::optional<Sha256>& hasher, char* buffer) {
+bool HashExistingPart(HANDLE file, uint64_t length, std::optional<BackgroundSha256>& hasher,
+                      char* buffer) {
     uint64_t done = 0;
     while (done < length) {
         const DWORD want =
@@ -473,8 +475,9 @@ DownloadError HttpDownload::Fetch(InternetSession& session, uint64_t resumeFrom)
     if (!file) {
         return Fail(DownloadLocalFileFailed);
     }
-    // Hashed as the bytes arrive, so checking a download never reads the file a second time.
-    std::optional<Sha256> hasher;
+    // Hashed as the bytes arrive, so checking a download never reads the file a second time, and
+    // on a thread of its own, so that hashing a large file overlaps fetching it.
+    std::optional<BackgroundSha256> hasher;
     if (expectedSha256_) {
         hasher.emplace();
     }

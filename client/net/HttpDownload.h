@@ -87,8 +87,6 @@ private:
     DownloadError Fetch(InternetSession& session, uint64_t resumeFrom);
     // Sends GET for url_ (with a range from `rangeStart` when above 0) and follows redirects.
     DownloadError Request(InternetSession& session, uint64_t rangeStart, Response& response);
-    DownloadError ReadBody(Response& response, HANDLE file, uint64_t present,
-                           std::optional<Sha256>& hasher);
     void PostProgress();
     void PostDone(DownloadError code);
     void Log(const std::wstring& line) const;

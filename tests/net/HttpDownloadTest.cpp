@@ -256,9 +256,10 @@ TEST_F(HttpDownloadTest, ABodyOfAnotherLengthThanExpectedIsAFailure) {
 }
 
 TEST_F(HttpDownloadTest, BytesThatAreNotThePublishedFileFailWithCodeElevenAndLeaveNoFile) {
-    const std::string published = testsupport::PatternBody(30000);
+    // Large enough to be hashed on a thread of its own, with the flaw in its last part.
+    const std::string published = testsupport::PatternBody(3 * 1024 * 1024 + 30000);
     std::string altered = published;
-    altered[12345] ^= 0x20;
+    altered[published.size() - 12345] ^= 0x20;
     server_->Serve("/good", Response::Text(published));
     server_->Serve("/altered", Response::Text(altered));
     const std::optional<Sha256Digest> digest = Sha256Of(published);
@@ -365,8 +366,9 @@ TEST_F(HttpDownloadTest, ARedirectLoopEndsAfterTenRedirects) {
 // What an earlier run left is continued with one range request when the server honours it; any
 // other answer gives the whole file, and kept bytes that do not match are fetched anew.
 TEST_F(HttpDownloadTest, AnInterruptedFileIsContinuedFromWhereItStopped) {
-    const size_t size = 300'000;
-    const size_t kept = 120'000;
+    // The kept part is large enough to be hashed on a thread of its own.
+    const size_t size = 1'500'000;
+    const size_t kept = 700'000;
     const std::string published = testsupport::PatternBody(size);
     const std::optional<Sha256Digest> digest = Sha256Of(published);
     ASSERT_TRUE(digest);
