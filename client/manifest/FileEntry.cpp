@@ -79,15 +79,19 @@ public:
 private:
     static constexpr uint64_t kHeadSize = 4096;
 
+    // Moves the file pointer and reads, rather than passing the offset in an OVERLAPPED: under
+    // Wine a read given an OVERLAPPED asks the server whether to post a completion, a round trip
+    // per read that made up most of a version probe's cost; seeking and reading stay in the
+    // process.
     bool ReadFromFile(uint64_t offset, void* buffer, size_t length) {
         auto* at = static_cast<unsigned char*>(buffer);
         while (length > 0) {
-            OVERLAPPED position{};
-            position.Offset = static_cast<DWORD>(offset);
-            position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            LARGE_INTEGER position{};
+            position.QuadPart = static_cast<LONGLONG>(offset);
             const DWORD piece = static_cast<DWORD>(std::min<size_t>(length, 1u << 30));
             DWORD read = 0;
-            if (!::ReadFile(file_, at, piece, &read, &position) || read == 0) {
+            if (!::SetFilePointerEx(file_, position, nullptr, FILE_BEGIN) ||
+                !::ReadFile(file_, at, piece, &read, nullptr) || read == 0) {
                 return false;
             }
             at += read;

@@ -1,6 +1,7 @@
 #include "manifest/ManifestReader.h"
 
 #include "platform/ComPtr.h"
+#include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
 
 #include <msxml.h>
@@ -91,6 +92,10 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
 
 namespace {
 
+// Far above any real manifest (a hundred thousand entries take about 42 MB); a larger file is
+// refused rather than read into memory.
+constexpr LONGLONG kMaxManifestBytes = 1LL << 30;
+
 // The XML 3.0 document's setProperty, reached through its dispatch interface: mingw's headers
 // do not link IXMLDOMDocument2. False when the document does not know the property.
 bool SetDocumentProperty(IXMLDOMDocument* document, const wchar_t* name, VARIANT_BOOL value) {
@@ -176,15 +181,42 @@ bool WalkFileElements(IXMLDOMNodeList* files, const ManifestEntrySink& sink) {
     return true;
 }
 
+// The whole file as a byte array for the document's load. Given a path, the document reads the
+// file through the URL machinery, which under Wine collects it in a buffer grown piece by piece:
+// the time grew faster than the size, and the copying held up the window's thread too. The bytes
+// are parsed as from the file, their encoding declaration included.
+bool ReadFileBytes(const std::wstring& path, VARIANT& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxManifestBytes) {
+        return false;
+    }
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size.QuadPart));
+    if (!array) {
+        return false;
+    }
+    V_VT(&bytes) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&bytes) = array;
+    void* data = nullptr;
+    if (FAILED(::SafeArrayAccessData(array, &data))) {
+        return false;
+    }
+    DWORD read = 0;
+    const bool whole =
+        ::ReadFile(file.get(), data, static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
+        read == size.QuadPart;
+    ::SafeArrayUnaccessData(array);
+    return whole;
+}
+
 } // namespace
 
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink) {
     UniqueBstr tagName(L"File");
-    // The variant owns the path's copy from here on, so it is freed on every way out.
+    // The variant owns the file's bytes from here on, so they are freed on every way out.
     UniqueVariant source;
-    V_VT(&source.get()) = VT_BSTR;
-    V_BSTR(&source.get()) = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-    if (!tagName.get() || !V_BSTR(&source.get())) {
+    if (!tagName.get() || !ReadFileBytes(path, source.get())) {
         return false;
     }
 

@@ -9,11 +9,11 @@
 
 namespace session {
 
-PlanCheck::PlanCheck(std::wstring manifestPath, manifest::BaseFolders folders,
-                     const manifest::InstallIndex& index, bool signedManifest, HWND window,
-                     uint16_t tag)
-    : manifestPath_(std::move(manifestPath)), folders_(std::move(folders)), index_(index),
-      signedManifest_(signedManifest), window_(window), tag_(tag) {}
+PlanCheck::PlanCheck(std::wstring manifestPath, std::optional<std::wstring> signaturePath,
+                     manifest::BaseFolders folders, const manifest::InstallIndex& index,
+                     HWND window, uint16_t tag)
+    : manifestPath_(std::move(manifestPath)), signaturePath_(std::move(signaturePath)),
+      folders_(std::move(folders)), index_(index), window_(window), tag_(tag) {}
 
 PlanCheck::~PlanCheck() {
     cancel_ = true;
@@ -34,22 +34,14 @@ bool PlanCheck::Start() {
 
 void PlanCheck::Run() {
     // Nothing may escape a thread procedure: a failure leaves the plan empty, which the session
-    // treats as an unreadable manifest.
+    // treats as an unreadable manifest, or before the signature's verdict the signature missing.
     try {
-        // The XML document object is a COM object of this thread's own apartment.
-        const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        plan_ = manifest::LoadManifest(manifestPath_, folders_);
-        digestsMissing_ = plan_ && signedManifest_ && !manifest::EveryEntryHasSha256(*plan_);
-        if (plan_ && !digestsMissing_) {
-            allTargets_.reserve(plan_->size());
-            for (const manifest::FileEntry& entry : *plan_) {
-                allTargets_.push_back(entry.TargetPath);
-            }
-            manifest::KeepOutdated(*plan_, &index_, &cancel_);
-            totalBytes_ = manifest::TotalLength(*plan_);
+        if (SignedManifest()) {
+            signature_ =
+                CheckManifestSignatureFiles(manifestPath_, *signaturePath_, TrustedManifestKeys());
         }
-        if (SUCCEEDED(com)) {
-            ::CoUninitialize();
+        if (!SignedManifest() || signature_.Verdict == ManifestVerdict::Verified) {
+            ReadPlan();
         }
     } catch (...) {
         plan_.reset();
@@ -57,6 +49,24 @@ void PlanCheck::Run() {
     if (!cancel_) {
         ::PostMessageW(window_, net::WM_DOWNLOAD_DONE, net::DoneWParam({tag_, 0, this}),
                        net::DoneLParam({tag_, 0, this}));
+    }
+}
+
+void PlanCheck::ReadPlan() {
+    // The XML document object is a COM object of this thread's own apartment.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    plan_ = manifest::LoadManifest(manifestPath_, folders_);
+    digestsMissing_ = plan_ && SignedManifest() && !manifest::EveryEntryHasSha256(*plan_);
+    if (plan_ && !digestsMissing_) {
+        allTargets_.reserve(plan_->size());
+        for (const manifest::FileEntry& entry : *plan_) {
+            allTargets_.push_back(entry.TargetPath);
+        }
+        manifest::KeepOutdated(*plan_, &index_, &cancel_);
+        totalBytes_ = manifest::TotalLength(*plan_);
+    }
+    if (SUCCEEDED(com)) {
+        ::CoUninitialize();
     }
 }
 

@@ -262,7 +262,7 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
     // Kept because the system always had it: a build that trusts no key loads the manifest as
     // it arrives.
     if (!ManifestSignaturesRequired()) {
-        PlanFromManifest(path, false);
+        PlanFromManifest(path, std::nullopt);
         return;
     }
     // Nothing of the manifest is read before its signature file is in and verified.
@@ -274,32 +274,41 @@ void UpdateSession::OnManifestDone(const Download& download, uint16_t code) {
 
 void UpdateSession::OnSignatureDone(const Download& download, uint16_t code) {
     const std::wstring manifestPath = std::exchange(pendingManifest_, std::wstring());
-    const std::wstring& signaturePath = download.Task->LocalPath();
+    const std::wstring signaturePath = download.Task->LocalPath();
+    if (code == net::DownloadOk) {
+        // Hashing a large manifest takes long enough to stall the window: the signature is
+        // checked beside it, before the plan is read.
+        PlanFromManifest(manifestPath, signaturePath);
+        return;
+    }
     // A signature file that could not be fetched (or ran past the size limit) is a missing one.
-    const ManifestCheck check =
-        code == net::DownloadOk
-            ? CheckManifestSignatureFiles(manifestPath, signaturePath, TrustedManifestKeys())
-            : ManifestCheck{ManifestVerdict::SignatureMissing, {}};
+    SignatureHolds(manifestPath, signaturePath, {ManifestVerdict::SignatureMissing, {}});
+}
+
+bool UpdateSession::SignatureHolds(const std::wstring& manifestPath,
+                                   const std::wstring& signaturePath, const ManifestCheck& check) {
     Log(FormatW(L"manifest signature check: verdict %d", static_cast<int>(check.Verdict)));
     DeleteTemporaryFile(signaturePath);
     if (check.Verdict == ManifestVerdict::Verified) {
-        PlanFromManifest(manifestPath, true);
-        return;
+        return true;
     }
     DeleteTemporaryFile(manifestPath);
     if (check.Verdict == ManifestVerdict::SignatureInvalid && !pairRefetched_) {
         pairRefetched_ = true;
         ConnectServer();
-        return;
+        return false;
     }
     OnManifestUnverified();
+    return false;
 }
 
-void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManifest) {
+void UpdateSession::PlanFromManifest(const std::wstring& path,
+                                     const std::optional<std::wstring>& signaturePath) {
     if (planCheck_) {
         // One check at a time: a second manifest (the connect command while the first is being
-        // checked) is dropped rather than raced against the first.
+        // checked) is dropped, signature unchecked, rather than raced against the first.
         DeleteTemporaryFile(path);
+        DeleteTemporaryFile(signaturePath.value_or(std::wstring()));
         return;
     }
     if (!indexLoaded_) {
@@ -308,7 +317,7 @@ void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManife
     }
     // The check runs beside the window; OnPlanChecked continues the run when it is through.
     planCheck_ =
-        std::make_unique<PlanCheck>(path, folders_, index_, signedManifest, window_.WindowHandle(),
+        std::make_unique<PlanCheck>(path, signaturePath, folders_, index_, window_.WindowHandle(),
                                     static_cast<uint16_t>(TaskKind::Manifest));
     planCheck_->Start();
 }
@@ -316,6 +325,10 @@ void UpdateSession::PlanFromManifest(const std::wstring& path, bool signedManife
 void UpdateSession::OnPlanChecked() {
     // Destroyed (and its finished thread joined) on the way out.
     const std::unique_ptr<PlanCheck> check = std::move(planCheck_);
+    if (check->SignedManifest() &&
+        !SignatureHolds(check->ManifestPath(), check->SignaturePath(), check->Signature())) {
+        return;
+    }
     DeleteTemporaryFile(check->ManifestPath());
     std::optional<std::deque<manifest::FileEntry>>& plan = check->Plan();
     if (!plan) {

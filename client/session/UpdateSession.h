@@ -19,8 +19,11 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+struct ManifestCheck;
 
 namespace session {
 
@@ -128,8 +131,15 @@ private:
     void OnPlanChecked();
     void OnFileDone(const Download& download, uint16_t code);
     void OnSignatureDone(const Download& download, uint16_t code);
-    // Turns the verified (or, unsigned, the plain) manifest at `path` into the run's queue.
-    void PlanFromManifest(const std::wstring& path, bool signedManifest);
+    // Turns the manifest at `path` into the run's queue, once the signature file at
+    // `signaturePath` verifies it (a build that trusts no key passes none: the plain manifest).
+    void PlanFromManifest(const std::wstring& path,
+                          const std::optional<std::wstring>& signaturePath);
+    // Acts on the signature's verdict and removes the signature file: true for a verified
+    // manifest; otherwise the manifest is removed too, and the pair fetched once more (an invalid
+    // signature) or the server counted as failed.
+    bool SignatureHolds(const std::wstring& manifestPath, const std::wstring& signaturePath,
+                        const ManifestCheck& check);
     // A server's manifest could not be had: the next server is tried; after the last one the
     // error box is shown and the game hall is started.
     void OnManifestFailed(const std::wstring& errorText);
@@ -150,7 +160,7 @@ private:
     const manifest::BaseFolders folders_ = manifest::ThisMachinesFolders();
     std::vector<ServerEntry> servers_;
     size_t serverIndex_ = 0;
-    // The current server's manifest, kept while its signature file is fetched and checked.
+    // The current server's manifest, kept while its signature file is fetched.
     std::wstring pendingManifest_;
     // A publish can fall between the manifest's request and the signature's: a signature that
     // does not verify has the pair fetched once more before the server counts as failed.
