@@ -92,10 +92,6 @@ bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_vi
 
 namespace {
 
-// Far above any real manifest (a hundred thousand entries take about 42 MB); a larger file is
-// refused rather than read into memory.
-constexpr LONGLONG kMaxManifestBytes = 1LL << 30;
-
 // The XML 3.0 document's setProperty, reached through its dispatch interface: mingw's headers
 // do not link IXMLDOMDocument2. False when the document does not know the property.
 bool SetDocumentProperty(IXMLDOMDocument* document, const wchar_t* name, VARIANT_BOOL value) {
@@ -189,7 +185,8 @@ bool ReadFileBytes(const std::wstring& path, VARIANT& bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxManifestBytes) {
+    if (!file || !::GetFileSizeEx(file.get(), &size) ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxManifestSize) {
         return false;
     }
     SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size.QuadPart));

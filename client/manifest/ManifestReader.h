@@ -23,6 +23,11 @@ bool ParseFlag(std::wstring_view text);
 // keys that are read and ignored; false when the key is unknown.
 bool ApplyManifestValue(FileEntry& entry, std::wstring_view key, std::wstring_view value);
 
+// Far above any real manifest (a hundred thousand entries take about 42 MB), and small enough
+// to be read into memory even by the 32-bit updater; a larger manifest is refused, and its
+// download is not read past this size.
+inline constexpr uint64_t kMaxManifestSize = uint64_t{256} << 20;
+
 // Called once per File element, in document order, with a new entry filled from the element's
 // children (TargetPath still empty).
 using ManifestEntrySink = std::function<void(FileEntry)>;
@@ -30,8 +35,8 @@ using ManifestEntrySink = std::function<void(FileEntry)>;
 // Loads the manifest at `path` with the Windows XML document object and walks its File elements.
 // External entities, DTD validation and (where the object knows it) any DTD are refused before
 // loading. False when the document cannot be created, loaded (missing, unreadable, malformed,
-// carrying a DTD where that is refused) or walked; entries already delivered stay delivered.
-// Needs COM initialised on the calling thread.
+// carrying a DTD where that is refused, larger than kMaxManifestSize) or walked; entries already
+// delivered stay delivered. Needs COM initialised on the calling thread.
 bool ReadManifest(const std::wstring& path, const ManifestEntrySink& sink);
 
 } // namespace manifest

@@ -23,13 +23,12 @@ PlanCheck::~PlanCheck() {
     }
 }
 
-bool PlanCheck::Start() {
+void PlanCheck::Start() {
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
-        return false;
+        Run();
     }
-    return true;
 }
 
 void PlanCheck::Run() {

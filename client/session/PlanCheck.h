@@ -38,8 +38,9 @@ public:
     PlanCheck(const PlanCheck&) = delete;
     PlanCheck& operator=(const PlanCheck&) = delete;
 
-    // False when no thread could be made; nothing is posted then.
-    bool Start();
+    // Checks beside the window, or here on the window's thread when no thread can be made (slow
+    // but never silent); either way the done message is posted when the check is through.
+    void Start();
 
     const std::wstring& ManifestPath() const { return manifestPath_; }
     const std::wstring& SignaturePath() const { return signaturePath_.value(); }

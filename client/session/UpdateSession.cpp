@@ -1,5 +1,6 @@
 #include "session/UpdateSession.h"
 
+#include "manifest/ManifestReader.h"
 #include "manifest/ManifestSignature.h"
 #include "platform/FileUtil.h"
 #include "platform/RunLog.h"
@@ -144,6 +145,8 @@ void UpdateSession::ConnectServer() {
     Log(FormatW(L"server %ls: %ls", server.Name.c_str(), server.Address.c_str()));
     Figures.BytesDone = 0;
     Queue(TaskKind::Manifest, server.Address, target);
+    // A server that sends without end fills neither the disk nor the memory the reader needs.
+    downloads_.back().Task->LimitLength(manifest::kMaxManifestSize);
 }
 
 void UpdateSession::QueueFile(manifest::FileEntry file) {

@@ -2,6 +2,7 @@
 // redirecting in a circle, cutting a large file off. Watched from outside like EndToEndTest.
 #include "EndToEndFixture.h"
 
+#include "manifest/ManifestReader.h"
 #include "platform/RunLog.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WideString.h"
@@ -57,6 +58,24 @@ TEST_F(EndToEndNetwork, ARedirectLoopGivesWayToTheNextServer) {
     EXPECT_EQ(server.Arrived("/UpDataGame.xml"), 11u);
     EXPECT_TRUE(updater.Boxes().empty());
     EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "fresh");
+}
+
+// A manifest that never ends is cut off at the size limit, and the next server is tried: the
+// updater neither fills the disk nor waits for ever.
+TEST_F(EndToEndNetwork, AnEndlessManifestGivesWayToTheNextServer) {
+    Response endless = Response::Generated(uint64_t{1} << 40);
+    endless.CloseDelimited = true;
+    server.Serve("/UpDataGame.xml", endless);
+    ListBackupServer();
+    ServeSigned("/backup.xml", ManifestXml({{"a.dat", "fresh"}}));
+    server.Serve("/files/a.dat", Response::Text("fresh"));
+    Start();
+    ASSERT_TRUE(updater.WaitForExit(120s));
+    EXPECT_TRUE(StatusSeen(L"获取更新文件列表成功：备用服务器"));
+    EXPECT_EQ(ReadFileBytes(install / L"a.dat"), "fresh");
+    const auto cut = server.RequestsFor("/UpDataGame.xml");
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_LT(cut[0].BodyBytesSent, manifest::kMaxManifestSize + (uint64_t{64} << 20));
 }
 
 // Escape while a server trickles one byte at a time: the process is gone at once and leaves the
