@@ -38,8 +38,9 @@ bool EveryEntryHasSha256(const std::deque<FileEntry>& entries);
 // Decides every entry and drops the current ones; returns how many remain. Files recorded in
 // `index` are judged by their recorded digests. An entry the version or time rule calls out of
 // date is still current when the local copy already has its Sha256; only those entries are
-// hashed, so a run with nothing to do reads no file contents. A set `cancel` stops the check
-// between two entries; the entries are then not all decided.
+// hashed, so a run with nothing to do reads no file contents. Many entries are decided on two
+// threads, this one and a helper; the order of the entries stays the manifest's. A set `cancel`
+// stops the check between two entries; the entries are then not all decided.
 unsigned KeepOutdated(std::deque<FileEntry>& entries, const InstallIndex* index = nullptr,
                       const std::atomic<bool>* cancel = nullptr);
 

@@ -71,6 +71,30 @@ TEST(UpdatePlan, KeepOutdatedKeepsOutOfDateEntriesInManifestOrder) {
     }
 }
 
+TEST(UpdatePlan, KeepOutdatedDecidesManyEntriesInManifestOrder) {
+    // Enough entries for the check to share them out among threads; each entry's Length tells
+    // it apart, and every third entry's file is missing.
+    ComInit com;
+    TempFolder scratch(TestProgramFolder());
+    CopyTo(VersionedDll(L"v1_0_0_10"), scratch / L"current.dll");
+    std::string manifest = "<Files>";
+    for (int i = 0; i < 300; ++i) {
+        const std::string length = "<Length>" + std::to_string(i) + "</Length>";
+        manifest += Entry(scratch.Name(), i % 3 == 0 ? "missing.dll" : "current.dll",
+                          ("<FileVersion>1.0.0.10</FileVersion>" + length).c_str());
+    }
+    WriteFileBytes(scratch / L"manifest.xml", manifest + "</Files>");
+
+    std::optional<std::deque<FileEntry>> files =
+        LoadManifest(scratch / L"manifest.xml", ThisMachinesFolders());
+    ASSERT_TRUE(files);
+    ASSERT_EQ(KeepOutdated(*files), 100u);
+    for (size_t i = 0; i < files->size(); ++i) {
+        EXPECT_EQ((*files)[i].Length, static_cast<int64_t>(i * 3));
+        EXPECT_TRUE((*files)[i].NeedsUpdate);
+    }
+}
+
 TEST(UpdatePlan, EmptyPlanHasNothingToKeep) {
     std::deque<FileEntry> none;
     EXPECT_EQ(KeepOutdated(none), 0u);
