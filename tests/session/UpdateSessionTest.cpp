@@ -3,11 +3,42 @@
 #include "RecordingWindow.h"
 #include "SessionFiles.h"
 
+#include "platform/FileUtil.h"
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace session;
 using namespace manifest;
 using namespace net;
+
+namespace {
+
+// Points this process's temporary folder elsewhere while it lives (GetTempPathW reads TMP
+// first): end-to-end tests running beside a test make their files in the shared one.
+class TemporaryFolderOverride {
+public:
+    explicit TemporaryFolderOverride(const std::wstring& folder) {
+        wchar_t previous[MAX_PATH + 1];
+        const DWORD length = ::GetEnvironmentVariableW(L"TMP", previous, MAX_PATH + 1);
+        if (length > 0 && length <= MAX_PATH) {
+            previous_ = previous;
+        }
+        ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+    }
+    ~TemporaryFolderOverride() {
+        ::SetEnvironmentVariableW(L"TMP", previous_ ? previous_->c_str() : nullptr);
+    }
+    TemporaryFolderOverride(const TemporaryFolderOverride&) = delete;
+    TemporaryFolderOverride& operator=(const TemporaryFolderOverride&) = delete;
+
+private:
+    std::optional<std::wstring> previous_;
+};
+
+} // namespace
 
 TEST(UpdateSession, StartsNothingBeforeTheRunHasBegun) {
     // A window may be shown (and its timers tick) without a session; queued work stays put.
@@ -34,7 +65,11 @@ TEST(UpdateSession, IgnoresTheDoneMessageOfATaskItDoesNotHold) {
 }
 
 TEST(UpdateSession, TemporaryFilesOfUnfinishedDownloadsGoWithTheSession) {
+    const testsupport::TempFolder own;
+    const TemporaryFolderOverride redirect(own.Path());
+    ASSERT_EQ(TemporaryFolder(), own / L"");
     const size_t before = CountTemporaryFiles(L"Xml*.tmp");
+    ASSERT_EQ(before, 0u);
     {
         RecordingWindow window;
         UpdateSession session(window);
