@@ -10,6 +10,14 @@ namespace taboolex {
 // pass over the caller's bytes; nothing is copied or allocated. `text` must not be null.
 bool ContainsBannedWord(const char* text) noexcept;
 
+// The same answer from the scan over 64-byte blocks that ContainsBannedWord hands long texts
+// to, here from the first byte on whatever the length, so that tests reach it with any text.
+// Where the processor lacks its instructions, the character scan answers.
+bool ContainsBannedWordByBlocks(const char* text) noexcept;
+
+// Whether this processor runs the block scan.
+bool BlockScanAvailable() noexcept;
+
 // Bytes of read-only data the scan uses (its automaton and character classes).
 std::size_t ScanTableBytes() noexcept;
 
