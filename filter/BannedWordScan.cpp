@@ -38,7 +38,7 @@ inline unsigned NextClass(const unsigned char*& p) noexcept {
 #if TABOOLEX_BLOCK_SCAN
 
 // Below this many bytes the character loop answers sooner than the block scan can start up.
-constexpr std::ptrdiff_t kBlockScanAfter = 192;
+constexpr std::ptrdiff_t kBlockScanAfter = 96;
 
 bool BlockScanUsable() noexcept {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
