@@ -198,26 +198,32 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
             c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x03020100)), c1);
         const __m512i next2 = _mm512_maskz_permutex2var_epi8(
             0x3333333333333333, c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1);
-        const __m512i index = _mm512_srli_epi32(
-            _mm512_mullo_epi32(first4, _mm512_set1_epi32(static_cast<int>(F::kIndexMul))),
-            32 - F::kWindowBits);
-        const __m512i mark = _mm512_srli_epi32(
-            _mm512_mullo_epi32(first4, _mm512_set1_epi32(static_cast<int>(F::kPrintMul))), 25);
+        const __m512i product =
+            _mm512_mullo_epi32(first4, _mm512_set1_epi32(static_cast<int>(F::kIndexMul)));
+        const __m512i index = _mm512_srli_epi32(product, 32 - F::kWindowBits);
+        // The fingerprint is the seven bits below the index.
+        const __m512i mark = _mm512_and_si512(_mm512_srli_epi32(product, 32 - F::kWindowBits - 7),
+                                              _mm512_set1_epi32(0x7F));
         const __m512i follow = _mm512_srli_epi32(
             _mm512_mullo_epi32(next2, _mm512_set1_epi32(static_cast<int>(F::kNextMul))), 28);
         const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 4);
-        const __m512i differ = _mm512_xor_si512(
-            entry, _mm512_or_si512(_mm512_slli_epi32(mark, 24), _mm512_slli_epi32(mark, 16)));
-        __mmask16 hit =
-            _mm512_testn_epi32_mask(differ, _mm512_set1_epi32(0x7F000000)) |
-            _mm512_testn_epi32_mask(differ, _mm512_set1_epi32(0x007F0000)) |
-            _mm512_test_epi32_mask(entry, _mm512_set1_epi32(static_cast<int>(0x80000000u)));
-        hit &= _mm512_test_epi32_mask(_mm512_srlv_epi32(entry, follow), _mm512_set1_epi32(1));
+        // entry ^ (mark << 24 | mark << 16)
+        const __m512i differ = _mm512_ternarylogic_epi32(entry, _mm512_slli_epi32(mark, 24),
+                                                         _mm512_slli_epi32(mark, 16), 0x1E);
+        // Masks with a bit per byte, put together in ordinary registers: bit 4i stands for
+        // lane i. Either fingerprint equal (bytes 2 and 3), or any accepted (bit 31)...
+        const std::uint64_t same = _mm512_testn_epi8_mask(differ, _mm512_set1_epi32(0x7F7F0000));
+        const std::uint64_t any = _mm512_movepi8_mask(entry);
+        // ... and the bit for bytes 5 and 6 set, picked from the lane's 64-bit half.
+        const std::uint64_t next = _mm512_bitshuffle_epi64_mask(
+            entry, _mm512_or_si512(follow, _mm512_set_epi32(32, 0, 32, 0, 32, 0, 32, 0, 32, 0, 32,
+                                                            0, 32, 0, 32, 0)));
+        std::uint64_t hit = ((same >> 2) | (same >> 3) | (any >> 3)) & next & 0x1111111111111111;
         if (count - g < 16) {
-            hit &= static_cast<__mmask16>((1u << (count - g)) - 1);
+            hit &= (std::uint64_t{1} << 4 * (count - g)) - 1;
         }
-        for (unsigned lanes = hit; lanes != 0; lanes &= lanes - 1) {
-            found |= std::uint64_t{1} << at[g + static_cast<unsigned>(__builtin_ctz(lanes))];
+        for (; hit != 0; hit &= hit - 1) {
+            found |= std::uint64_t{1} << at[g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4];
         }
     }
     return found;

@@ -405,17 +405,16 @@ def render_reading(reading, gbk_chars):
 # every character start, at the next six bytes; only where these could begin a word does it walk
 # the automaton. Any word found there is found at some start it flags, so the answer stays exact.
 #
-#   - Words of four bytes or more: a table of 2^WINDOW_BITS words, indexed by a hash of the
-#     first four bytes. Each holds two 7-bit fingerprints of the four-byte prefixes that land
-#     there (the same one twice when one does; bit 31 accepts any when more than two do) and,
-#     in its low 16 bits, which hashes of bytes 5 and 6 follow them (all of them for a word of
-#     four or five bytes).
+#   - Words of four bytes or more: a table of 2^WINDOW_BITS words, indexed by the top bits of a
+#     product of the first four bytes. Each holds two 7-bit fingerprints (the seven bits below
+#     the index in the same product) of the four-byte prefixes that land there (the same one
+#     twice when one does; bit 31 accepts any when more than two do) and, in its low 16 bits,
+#     which hashes of bytes 5 and 6 follow them (all of them for a word of four or five bytes).
 #   - Words of two or three bytes: two 1024-bit Bloom filters over the first two bytes, each
 #     read with a byte index and a bit index that are GF(2) maps of those two bytes (one
 #     instruction per byte and map on processors that have them).
 WINDOW_BITS = 14
 INDEX_MUL = 0x9E3779B1
-PRINT_MUL = 0x85EBCA77
 NEXT_MUL = 0xC2B2AE3D
 SHORT_SEED = 20261208
 
@@ -434,8 +433,9 @@ def window_hashes(data):
     data = data[:6].ljust(6, b"\0")
     lo = int.from_bytes(data[:4], "little")
     hi = int.from_bytes(data[4:6], "little")
-    index = ((lo * INDEX_MUL) & 0xFFFFFFFF) >> (32 - WINDOW_BITS)
-    mark = ((lo * PRINT_MUL) & 0xFFFFFFFF) >> 25
+    product = (lo * INDEX_MUL) & 0xFFFFFFFF
+    index = product >> (32 - WINDOW_BITS)
+    mark = (product >> (32 - WINDOW_BITS - 7)) & 0x7F
     follow = ((hi * NEXT_MUL) & 0xFFFFFFFF) >> 28
     return index, mark, follow
 
@@ -484,7 +484,6 @@ def render_prefilter(words):
         "struct PresenceFilter {",
         "    static constexpr unsigned kWindowBits = %d;" % WINDOW_BITS,
         "    static constexpr std::uint32_t kIndexMul = 0x%08X;" % INDEX_MUL,
-        "    static constexpr std::uint32_t kPrintMul = 0x%08X;" % PRINT_MUL,
         "    static constexpr std::uint32_t kNextMul = 0x%08X;" % NEXT_MUL,
         "    // Per Bloom filter: byte index from the first and the second byte, then bit index.",
         "    static constexpr std::uint64_t kShortMaps[8] = {%s};"
