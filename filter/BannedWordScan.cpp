@@ -73,16 +73,30 @@ bool BlockScanUsable() noexcept {
            __builtin_cpu_supports("bmi2");
 }
 
-bool BlockScan(const unsigned char* p) noexcept;
+#endif
 
+#if TABOOLEX_BLOCK_SCAN
+bool BlockScan(const unsigned char* p) noexcept;
 #endif
 
 // The scan one character at a time. Inlined into ContainsBannedWord, whose alignment short texts
-// depend on (see there); called as a function, it took a third longer on a 16-byte text.
-__attribute__((always_inline)) inline bool CharacterScan(const unsigned char* p) noexcept {
+// depend on (see there); called as a function, it took a third longer on a 16-byte text. With
+// kHandOver, it gives the text to the block scan once it has read `handOverAt` and is back at
+// the root: nothing read so far can then be part of a word.
+template <bool kHandOver = false>
+__attribute__((always_inline)) inline bool
+CharacterScan(const unsigned char* p,
+              [[maybe_unused]] const unsigned char* handOverAt = nullptr) noexcept {
     // Two loops, one per kind of state, so that the common case (no word under way) runs the
     // shortest code and each loop's branches are predicted for its own case.
     for (;;) {
+#if TABOOLEX_BLOCK_SCAN
+        if constexpr (kHandOver) {
+            if (p >= handOverAt) {
+                return BlockScan(p);
+            }
+        }
+#endif
         // At the root.
         State s;
         for (;;) {
@@ -121,6 +135,15 @@ __attribute__((always_inline)) inline bool CharacterScan(const unsigned char* p)
 }
 
 #if TABOOLEX_BLOCK_SCAN
+
+// A word at the very start of a long text is found by the character loop, before the block
+// scan would have looked at anything (it reads some 200 bytes ahead first): 73 ns instead of 12
+// for a 256-byte text that opens with a word, for some 10 ns more on a clean one.
+constexpr std::ptrdiff_t kCharactersFirst = 8;
+
+__attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
+    return CharacterScan<true>(p, p + kCharactersFirst);
+}
 
 using F = automaton::PresenceFilter;
 
@@ -343,7 +366,7 @@ __attribute__((aligned(64))) bool ContainsBannedWord(const char* text) noexcept 
     const auto* p = reinterpret_cast<const unsigned char*>(text);
 #if TABOOLEX_BLOCK_SCAN
     if (LongText(p) && BlockScanUsable()) {
-        return BlockScan(p);
+        return LongTextScan(p);
     }
 #endif
     return CharacterScan(p);
