@@ -218,14 +218,16 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
     }
 
     // Words of four bytes or more: the window table, sixteen starts at a time.
-    alignas(64) unsigned char at[64];
-    _mm512_store_si512(at, _mm512_maskz_compress_epi8(starts, iota));
+    const __m512i at = _mm512_maskz_compress_epi8(starts, iota);
     const unsigned count = static_cast<unsigned>(_mm_popcnt_u64(starts));
-    // Each 32-bit lane takes the start's offset in all four bytes.
-    const __m512i spread = _mm512_set4_epi32(0x0C0C0C0C, 0x08080808, 0x04040404, 0x00000000);
+    // Lane i of group g takes the offset of start g + i in all four bytes.
+    const __m512i spread =
+        _mm512_set_epi32(0x0F0F0F0F, 0x0E0E0E0E, 0x0D0D0D0D, 0x0C0C0C0C, 0x0B0B0B0B, 0x0A0A0A0A,
+                         0x09090909, 0x08080808, 0x07070707, 0x06060606, 0x05050505, 0x04040404,
+                         0x03030303, 0x02020202, 0x01010101, 0x00000000);
     for (unsigned g = 0; g < count; g += 16) {
-        const __m512i offsets = _mm512_shuffle_epi8(
-            _mm512_cvtepu8_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(at + g))), spread);
+        const __m512i offsets = _mm512_permutexvar_epi8(
+            _mm512_add_epi8(spread, _mm512_set1_epi8(static_cast<char>(g))), at);
         const __m512i first4 = _mm512_permutex2var_epi8(
             c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x03020100)), c1);
         const __m512i next2 = _mm512_maskz_permutex2var_epi8(
@@ -254,8 +256,13 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
         if (count - g < 16) {
             hit &= (std::uint64_t{1} << 4 * (count - g)) - 1;
         }
-        for (; hit != 0; hit &= hit - 1) {
-            found |= std::uint64_t{1} << at[g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4];
+        if (hit != 0) {
+            alignas(64) unsigned char offset[64];
+            _mm512_store_si512(offset, at);
+            for (; hit != 0; hit &= hit - 1) {
+                found |= std::uint64_t{1}
+                         << offset[g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4];
+            }
         }
     }
     return found;
