@@ -21,7 +21,8 @@ A third machine serves IsTaboolex, which asks only whether any word is present: 
 reading reduced to the words that decide that answer. A word that contains another (starting at
 one of its characters) is dropped, as wherever it would be found the shorter word is found too;
 so no remaining word is a prefix of another, every accepting state is a leaf, and a clean text
-walks fewer and shallower paths. It has GBK tables only.
+walks fewer and shallower paths. It has GBK tables only, and a prefilter (PresenceFilter, see
+render_prefilter) that tells the block scan of long texts where a word may begin.
 
 Each is an Aho-Corasick machine over the characters that occur in its words. A character is a
 GBK character (a byte 0x81..0xFE and the byte after it, or any other single byte) or, for UTF-8
