@@ -73,10 +73,8 @@ bool BlockScanUsable() noexcept {
            __builtin_cpu_supports("bmi2");
 }
 
-#endif
-
-#if TABOOLEX_BLOCK_SCAN
 bool BlockScan(const unsigned char* p) noexcept;
+
 #endif
 
 // The scan one character at a time. Inlined into ContainsBannedWord, whose alignment short texts
