@@ -77,24 +77,16 @@ bool BlockScan(const unsigned char* p) noexcept;
 
 #endif
 
-// The scan one character at a time. Inlined into ContainsBannedWord, whose alignment short texts
-// depend on (see there); called as a function, it took a third longer on a 16-byte text. With
-// kHandOver, it gives the text to the block scan once it has read `handOverAt` and is back at
-// the root: nothing read so far can then be part of a word.
-template <bool kHandOver = false>
-__attribute__((always_inline)) inline bool
-CharacterScan(const unsigned char* p,
-              [[maybe_unused]] const unsigned char* handOverAt = nullptr) noexcept {
+// The scan one character at a time, for texts shorter than kBlockScanFrom or processors without
+// the block scan's instructions. Aligned to a cache line, and called rather than inlined into
+// ContainsBannedWord: the loops inside are a few dozen bytes, and where they happen to sit
+// against the processor's fetch boundaries changed short-text times by a sixth between builds,
+// so nothing else shares this function's code.
+__attribute__((aligned(64), noinline)) bool CharacterScan(const char* text) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
     // Two loops, one per kind of state, so that the common case (no word under way) runs the
     // shortest code and each loop's branches are predicted for its own case.
     for (;;) {
-#if TABOOLEX_BLOCK_SCAN
-        if constexpr (kHandOver) {
-            if (p >= handOverAt) {
-                return BlockScan(p);
-            }
-        }
-#endif
         // At the root.
         State s;
         for (;;) {
@@ -134,15 +126,6 @@ CharacterScan(const unsigned char* p,
 
 #if TABOOLEX_BLOCK_SCAN
 
-// A word at the very start of a long text is found by the character loop, before the block
-// scan would have looked at anything (it reads some 200 bytes ahead first): 73 ns instead of 12
-// for a 256-byte text that opens with a word, for some 10 ns more on a clean one.
-constexpr std::ptrdiff_t kCharactersFirst = 8;
-
-__attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
-    return CharacterScan<true>(p, p + kCharactersFirst);
-}
-
 using F = automaton::PresenceFilter;
 
 // True when a word begins at the character start `p`. Only the automaton's forward moves are
@@ -172,6 +155,22 @@ bool WordStartsAt(const unsigned char* p) noexcept {
             return false;
         }
     }
+}
+
+// A word at the very start of a long text is found before the block scan would have looked at
+// anything (it reads some 200 bytes ahead first): the character starts among the first
+// kCharactersFirst bytes are tried one by one. 73 ns instead of 12 for a 256-byte text that
+// opens with a word, for a few ns more on a clean one.
+constexpr std::ptrdiff_t kCharactersFirst = 8;
+
+__attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
+    // The text holds kBlockScanFrom bytes and no NUL among them.
+    for (const unsigned char* q = p; q < p + kCharactersFirst; q += q[0] - 0x81u < 0x7Eu ? 2 : 1) {
+        if (WordStartsAt(q)) {
+            return true;
+        }
+    }
+    return BlockScan(p);
 }
 
 #define TABOOLEX_BLOCK_TARGET                                                                      \
@@ -365,26 +364,23 @@ BlockScan(const unsigned char* p) noexcept {
 
 } // namespace
 
-// Aligned to a cache line: the loops inside are a few dozen bytes, and where they happen to sit
-// against the processor's fetch boundaries changed short-text times by a sixth between builds.
-__attribute__((aligned(64))) bool ContainsBannedWord(const char* text) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
+bool ContainsBannedWord(const char* text) noexcept {
 #if TABOOLEX_BLOCK_SCAN
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
     if (LongText(p) && BlockScanUsable()) {
         return LongTextScan(p);
     }
 #endif
-    return CharacterScan(p);
+    return CharacterScan(text);
 }
 
 bool ContainsBannedWordByBlocks(const char* text) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
 #if TABOOLEX_BLOCK_SCAN
     if (BlockScanUsable()) {
-        return BlockScan(p);
+        return BlockScan(reinterpret_cast<const unsigned char*>(text));
     }
 #endif
-    return CharacterScan(p);
+    return CharacterScan(text);
 }
 
 bool BlockScanAvailable() noexcept {
