@@ -337,6 +337,12 @@ BlockScan(const unsigned char* p) noexcept {
         }
         for (; done + 64 + kAhead + kLag <= ready && done <= fill; done += 64) {
             std::uint64_t candidates = Candidates(buf + done, startBits[done / 64]);
+            if (candidates != 0) {
+                // GCC leaves the wide registers' upper halves in use across this call and
+                // returns with them so, which made every later SSE instruction of the caller
+                // slow: in the Windows DLL a text with a word took twice as long.
+                _mm256_zeroupper();
+            }
             for (; candidates != 0; candidates &= candidates - 1) {
                 if (WordStartsAt(buf + done + __builtin_ctzll(candidates))) {
                     return true;
