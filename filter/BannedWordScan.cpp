@@ -157,32 +157,21 @@ bool WordStartsAt(const unsigned char* p) noexcept {
     }
 }
 
-// A word at the start of a long text is found by the automaton, character by character, before
-// the block scan would have looked at anything (it reads some 200 bytes ahead first): 15 ns
-// instead of 75 for a 256-byte text that opens with a word. The block scan takes over as soon as
-// the automaton is back at the root, where nothing read so far can still be part of a word;
-// going on for the first eight bytes cost clean 256-byte texts some 10 ns more.
-constexpr std::ptrdiff_t kCharactersFirst = 1;
+// A word at the very start of a long text is found before the block scan would have looked at
+// anything (it reads some 200 bytes ahead first): the character starts among the first
+// kCharactersFirst bytes are tried one by one, 19 ns instead of 75 for a 256-byte text that
+// opens with a word. Measured against walking the automaton over the first word attempt, this
+// cost the same natively and left the Windows DLL a tenth faster on 256-byte texts.
+constexpr std::ptrdiff_t kCharactersFirst = 4;
 
 __attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
-    const unsigned char* const handOverAt = p + kCharactersFirst;
-    State s = A::kRoot;
-    for (;;) {
-        if (s == A::kRoot && p >= handOverAt) {
-            return BlockScan(p);
-        }
-        const unsigned cls = NextClass(p);
-        if (cls - 1 < A::kWordClassCount) {
-            s = s == A::kRoot ? A::kRootNext[cls] : Step<A>(s, cls);
-            if (s & A::kMatchBit) {
-                return true;
-            }
-        } else if (cls == A::kEndClass) {
-            return false;
-        } else if (cls != A::kSkipClass) {
-            s = A::kRoot;
+    // The text holds kBlockScanFrom bytes and no NUL among them.
+    for (const unsigned char* q = p; q < p + kCharactersFirst; q += q[0] - 0x81u < 0x7Eu ? 2 : 1) {
+        if (WordStartsAt(q)) {
+            return true;
         }
     }
+    return BlockScan(p);
 }
 
 #define TABOOLEX_BLOCK_TARGET                                                                      \
