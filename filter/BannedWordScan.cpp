@@ -390,14 +390,6 @@ bool ContainsBannedWordByBlocks(const char* text) noexcept {
     return CharacterScan(text);
 }
 
-bool BlockScanAvailable() noexcept {
-#if TABOOLEX_BLOCK_SCAN
-    return BlockScanUsable();
-#else
-    return false;
-#endif
-}
-
 std::size_t ScanTableBytes() noexcept {
     return sizeof(A::kGbkRow) + sizeof(A::kGbkClass) + sizeof(A::kRootNext) + sizeof(A::kBase) +
            sizeof(A::kCheck) + sizeof(A::kFail)
