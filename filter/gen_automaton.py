@@ -21,7 +21,8 @@ A third machine serves IsTaboolex, which asks only whether any word is present: 
 reading reduced to the words that decide that answer. A word that contains another (starting at
 one of its characters) is dropped, as wherever it would be found the shorter word is found too;
 so no remaining word is a prefix of another, every accepting state is a leaf, and a clean text
-walks fewer and shallower paths. It has GBK tables only.
+walks fewer and shallower paths. It has GBK tables only, and a prefilter (PresenceFilter, see
+render_prefilter) that tells the block scan of long texts where a word may begin.
 
 Each is an Aho-Corasick machine over the characters that occur in its words. A character is a
 GBK character (a byte 0x81..0xFE and the byte after it, or any other single byte) or, for UTF-8
@@ -401,6 +402,102 @@ def render_reading(reading, gbk_chars):
     ]
 
 
+# The prefilter of the presence scan. The scan removes the spaces of a text and then looks, at
+# every character start, at the next six bytes; only where these could begin a word does it walk
+# the automaton. Any word found there is found at some start it flags, so the answer stays exact.
+#
+#   - Words of four bytes or more: a table of 2^WINDOW_BITS words, indexed by the top bits of a
+#     product of the first four bytes. Each holds two 7-bit fingerprints (the seven bits below
+#     the index in the same product) of the four-byte prefixes that land there (the same one
+#     twice when one does; bit 31 accepts any when more than two do) and, in its low 16 bits,
+#     which hashes of bytes 5 and 6 follow them (all of them for a word of four or five bytes).
+#   - Words of two or three bytes: two 1024-bit Bloom filters over the first two bytes, each
+#     read with a byte index and a bit index that are GF(2) maps of those two bytes (one
+#     instruction per byte and map on processors that have them).
+WINDOW_BITS = 14
+INDEX_MUL = 0x9E3779B1
+NEXT_MUL = 0xC2B2AE3D
+SHORT_SEED = 20261208
+
+
+def gf_affine(matrix, x):
+    """The byte the processor's GF(2) affine instruction makes of x (with no constant)."""
+    out = 0
+    for i in range(8):
+        row = (matrix >> (8 * (7 - i))) & 0xFF
+        out |= (bin(row & x).count("1") & 1) << i
+    return out
+
+
+def window_hashes(data):
+    """(index, fingerprint, next-bits hash) of the six bytes at a character start."""
+    data = data[:6].ljust(6, b"\0")
+    lo = int.from_bytes(data[:4], "little")
+    hi = int.from_bytes(data[4:6], "little")
+    product = (lo * INDEX_MUL) & 0xFFFFFFFF
+    index = product >> (32 - WINDOW_BITS)
+    mark = (product >> (32 - WINDOW_BITS - 7)) & 0x7F
+    follow = ((hi * NEXT_MUL) & 0xFFFFFFFF) >> 28
+    return index, mark, follow
+
+
+def short_matrices():
+    import random
+    r = random.Random(SHORT_SEED)
+    # Per filter: byte index from (first, second), bit index from (first, second).
+    return [r.getrandbits(64) for _ in range(8)]
+
+
+def short_position(matrices, f, first, second):
+    m = matrices[4 * f:4 * f + 4]
+    byte = (gf_affine(m[0], first) ^ gf_affine(m[1], second)) & 0x7F
+    bit = (gf_affine(m[2], first) ^ gf_affine(m[3], second)) & 7
+    return byte, bit
+
+
+def render_prefilter(words):
+    data = [w.encode("gbk") for w in words]
+    if any(len(d) < 2 for d in data):
+        raise ValueError("a one-byte word; the presence prefilter needs two bytes")
+    window = [0] * (1 << WINDOW_BITS)
+    marks = [set() for _ in window]
+    for d in data:
+        if len(d) < 4:
+            continue
+        index, mark, follow = window_hashes(d)
+        marks[index].add(mark)
+        window[index] |= (1 << follow) if len(d) >= 6 else 0xFFFF
+    for index, found in enumerate(marks):
+        found = sorted(found)
+        if len(found) > 2:
+            window[index] |= 1 << 31
+        elif found:
+            window[index] |= (found[0] << 24) | (found[-1] << 16)
+    matrices = short_matrices()
+    short = [[0] * 128 for _ in range(2)]
+    for d in data:
+        if len(d) < 4:
+            for f in range(2):
+                byte, bit = short_position(matrices, f, d[0], d[1])
+                short[f][byte] |= 1 << bit
+    return [
+        "// Which character starts the presence scan must look at (see gen_automaton.py).",
+        "struct PresenceFilter {",
+        "    static constexpr unsigned kWindowBits = %d;" % WINDOW_BITS,
+        "    static constexpr std::uint32_t kIndexMul = 0x%08X;" % INDEX_MUL,
+        "    static constexpr std::uint32_t kNextMul = 0x%08X;" % NEXT_MUL,
+        "    // Per Bloom filter: byte index from the first and the second byte, then bit index.",
+        "    static constexpr std::uint64_t kShortMaps[8] = {%s};"
+        % ", ".join("0x%016XULL" % m for m in matrices),
+        c_array("std::uint8_t", "kShortBits", short[0] + short[1]).replace(
+            "static constexpr", "alignas(64) static constexpr"),
+        c_array("std::uint32_t", "kWindow", window, 8).replace(
+            "static constexpr", "alignas(64) static constexpr"),
+        "};",
+        "",
+    ]
+
+
 def render(groups):
     gbk_chars = gbk_characters()
     out = [
@@ -412,7 +509,9 @@ def render(groups):
         "namespace taboolex::automaton {",
         "",
     ]
-    out += render_reading(Presence("Presence", groups), gbk_chars)
+    presence = Presence("Presence", groups)
+    out += render_reading(presence, gbk_chars)
+    out += render_prefilter(presence.words)
     out += render_reading(Exact("Exact", groups), gbk_chars)
     out += render_reading(Strict("Strict", groups), gbk_chars)
     out += ["} // namespace taboolex::automaton", ""]

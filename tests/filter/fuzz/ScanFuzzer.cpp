@@ -1,10 +1,10 @@
-// libFuzzer target: the library's automaton must give the literal scan's answer for any text,
-// and the calls with a length must agree with it and with themselves in every reading and
-// encoding (a match found is masked, masking in place is masking into a copy, a match found is
-// found again, whole, in its own bytes).
-// Half of the inputs are taken as raw bytes; the other half as a little program that splices
-// table entries, cut entries and chosen bytes, so the fuzzer reaches texts where entries nearly
-// match, overlap and straddle character boundaries far sooner than from raw bytes.
+// libFuzzer target: the library's automaton, character by character and by blocks, must give
+// the literal scan's answer for any text, and the calls with a length must agree with it and
+// with themselves in every reading and encoding (a match found is masked, masking in place is
+// masking into a copy, a match found is found again, whole, in its own bytes). Half of the inputs
+// are taken as raw bytes; the other half as a little program that splices table entries, cut
+// entries and chosen bytes, so the fuzzer reaches texts where entries nearly match, overlap and
+// straddle character boundaries far sooner than from raw bytes.
 
 #include "BannedWordScan.h"
 #include "MatchScan.h"
@@ -112,6 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (taboolex::ContainsBannedWord(text.c_str()) != expected) {
         std::fprintf(stderr, "automaton says %d, literal scan %d\n", !expected, expected);
         std::abort();
+    }
+    if (taboolex::ContainsBannedWordByBlocks(text.c_str()) != expected) {
+        Fail("the block scan disagrees with the literal scan");
     }
     // The default reading of GBK is IsTaboolex's, over the whole length.
     taboolex::Span span;
