@@ -4,8 +4,10 @@
 #   2. one timing loop of our own (best of many rounds), natively and for the 64-bit DLL under
 #      Wine, both built the way the release is built (Release), then the two set side by side;
 #   3. taboolex-check on the same lines in GBK and in UTF-8.
-# The optimised trees (build/native-release, build/win64-release) keep their binaries inside
-# them. MIN_TIME (seconds per repetition of a measurement) trades precision for time.
+# The optimised trees (build/bench-native, build/win64-release) are the benchmarks' own and keep
+# their binaries inside them: sharing build/native-release, which ships out/native, would point
+# its output away from out/native for later builds. MIN_TIME (seconds per repetition of a
+# measurement) trades precision for time.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 root="${BUILD_ROOT:-$repo/build}"
@@ -15,7 +17,7 @@ loop_time="$(awk "BEGIN { print $min_time * 5 }")"
 
 "$repo/scripts/setup.sh"
 
-release="$root/native-release"
+release="$root/bench-native"
 # Configured every time (it is quick), so the tree always has these settings. The benchmarks
 # belong to the test build's folders; only the benchmark programs are built.
 cmake -S "$repo" -B "$release" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
