@@ -226,22 +226,28 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
     for (unsigned g = 0; g < count; g += 16) {
         const __m512i offsets = _mm512_permutexvar_epi8(
             _mm512_add_epi8(spread, _mm512_set1_epi8(static_cast<char>(g))), at);
+        // Each character's second byte low in its 16-bit half: bytes 2, 1, 4, 3.
         const __m512i first4 = _mm512_permutex2var_epi8(
-            c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x03020100)), c1);
+            c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x02030001)), c1);
         const __m512i next2 = _mm512_maskz_permutex2var_epi8(
             0x3333333333333333, c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1);
-        const __m512i product =
-            _mm512_mullo_epi32(first4, _mm512_set1_epi32(static_cast<int>(F::kIndexMul)));
-        const __m512i index = _mm512_srli_epi32(product, 32 - F::kWindowBits);
-        // The fingerprint is the seven bits below the index.
-        const __m512i mark = _mm512_and_si512(_mm512_srli_epi32(product, 32 - F::kWindowBits - 7),
-                                              _mm512_set1_epi32(0x7F));
-        const __m512i follow = _mm512_srli_epi32(
-            _mm512_mullo_epi32(next2, _mm512_set1_epi32(static_cast<int>(F::kNextMul))), 28);
-        const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 4);
-        // entry ^ (mark << 24 | mark << 16)
-        const __m512i differ = _mm512_ternarylogic_epi32(entry, _mm512_slli_epi32(mark, 24),
-                                                         _mm512_slli_epi32(mark, 16), 0x1E);
+        const __m512i product = _mm512_mullo_epi16(
+            first4, _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 |
+                                                       F::kLowMul)));
+        // The table's byte offset: the top 14 bits of the halves' xor, times four.
+        static_assert(F::kWindowBits == 14, "the index is the products' xor without two bits");
+        const __m512i index = _mm512_ternarylogic_epi32(
+            product, _mm512_srli_epi32(product, 16), _mm512_set1_epi32(0xFFFC), 0x28);
+        const __m512i follow = _mm512_srli_epi16(
+            _mm512_mullo_epi16(next2, _mm512_set1_epi32(F::kNextMul)), 12);
+        const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 1);
+        // The high product's second byte against byte 3, the low one's against byte 2.
+        const __m512i marks = _mm512_shuffle_epi8(
+            product, _mm512_set_epi32(0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
+                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
+                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
+                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080));
+        const __m512i differ = _mm512_xor_si512(entry, marks);
         // Masks with a bit per byte, put together in ordinary registers: bit 4i stands for
         // lane i. Either fingerprint equal (bytes 2 and 3), or any accepted (bit 31)...
         const std::uint64_t same = _mm512_testn_epi8_mask(differ, _mm512_set1_epi32(0x7F7F0000));
