@@ -178,16 +178,35 @@ __attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
     __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,avx512bitalg,gfni,bmi,bmi2,"    \
                           "popcnt")))
 
-// Which of the 64 character starts `starts` of the space-free bytes at `buf` may begin a word,
-// looking at six bytes from each; `buf` holds 128 readable bytes.
-TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
-                                                      std::uint64_t starts) noexcept {
-    const __m512i c0 = _mm512_loadu_si512(buf);
-    const __m512i c1 = _mm512_loadu_si512(buf + 64);
+// Starts waiting for the window table (words of four bytes or more): their first four bytes
+// and bytes 5 and 6 (a lane each), queued block by block and looked up sixteen at a time when
+// the queue is emptied, so that a block's last few starts share a lookup with the next block's
+// first ones; one lookup per block's remainder took a fifth of the scan's time.
+struct WindowQueue {
+    static constexpr unsigned kBlocks = 16;
+    // Room for a last group of sixteen written in full.
+    alignas(64) std::uint32_t first4[kBlocks * 64 + 16];
+    alignas(64) std::uint32_t next2[kBlocks * 64 + 16];
+    // Per block: the starts' offsets, where the block is in the buffer, and the lanes queued up
+    // to its end.
+    alignas(64) unsigned char at[kBlocks][64];
+    unsigned blockAt[kBlocks];
+    unsigned lanesTo[kBlocks];
+    unsigned blocks = 0;
+    unsigned lanes = 0;
+};
+
+// Which of the 64 character starts `starts` of the space-free bytes at `buf + done` may begin a
+// word of two or three bytes, looking at two bytes from each; the starts are queued for the
+// window table. `buf + done` holds 128 readable bytes.
+TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf, unsigned done,
+                                                      std::uint64_t starts,
+                                                      WindowQueue& queue) noexcept {
+    const __m512i c0 = _mm512_load_si512(buf + done);
+    const __m512i c1 = _mm512_load_si512(buf + done + 64);
     const __m512i iota = _mm512_set_epi64(
         0x3F3E3D3C3B3A3938, 0x3736353433323130, 0x2F2E2D2C2B2A2928, 0x2726252423222120,
         0x1F1E1D1C1B1A1918, 0x1716151413121110, 0x0F0E0D0C0B0A0908, 0x0706050403020100);
-
     // Words of two or three bytes: both Bloom filters over the first two bytes.
     const __m512i second =
         _mm512_permutex2var_epi8(c0, _mm512_add_epi8(iota, _mm512_set1_epi8(1)), c1);
@@ -215,7 +234,8 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
         found &= _mm512_bitshuffle_epi64_mask(bits, select);
     }
 
-    // Words of four bytes or more: the window table, sixteen starts at a time.
+    // Words of four bytes or more: the bytes of each start, sixteen starts at a time, into the
+    // queue.
     const __m512i at = _mm512_maskz_compress_epi8(starts, iota);
     const unsigned count = static_cast<unsigned>(_mm_popcnt_u64(starts));
     // Lane i of group g takes the offset of start g + i in all four bytes.
@@ -223,14 +243,36 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
         _mm512_set_epi32(0x0F0F0F0F, 0x0E0E0E0E, 0x0D0D0D0D, 0x0C0C0C0C, 0x0B0B0B0B, 0x0A0A0A0A,
                          0x09090909, 0x08080808, 0x07070707, 0x06060606, 0x05050505, 0x04040404,
                          0x03030303, 0x02020202, 0x01010101, 0x00000000);
+    std::uint32_t* first4 = queue.first4 + queue.lanes;
+    std::uint32_t* next2 = queue.next2 + queue.lanes;
     for (unsigned g = 0; g < count; g += 16) {
         const __m512i offsets = _mm512_permutexvar_epi8(
             _mm512_add_epi8(spread, _mm512_set1_epi8(static_cast<char>(g))), at);
         // Each character's second byte low in its 16-bit half: bytes 2, 1, 4, 3.
-        const __m512i first4 = _mm512_permutex2var_epi8(
-            c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x02030001)), c1);
-        const __m512i next2 = _mm512_maskz_permutex2var_epi8(
-            0x3333333333333333, c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1);
+        _mm512_storeu_si512(first4 + g,
+                            _mm512_permutex2var_epi8(
+                                c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x02030001)), c1));
+        _mm512_storeu_si512(next2 + g, _mm512_maskz_permutex2var_epi8(
+                                           0x3333333333333333, c0,
+                                           _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1));
+    }
+    _mm512_store_si512(queue.at[queue.blocks], at);
+    queue.blockAt[queue.blocks] = done;
+    queue.lanes += count;
+    queue.lanesTo[queue.blocks] = queue.lanes;
+    ++queue.blocks;
+    return found;
+}
+
+// Looks the queued starts up in the window table and walks the automaton from those it flags;
+// true when a word begins at one of them. The queue is empty afterwards.
+TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& queue) noexcept {
+    std::uint64_t hits[(WindowQueue::kBlocks * 64 + 15) / 16];
+    std::uint64_t anyHit = 0;
+    const unsigned lanes = queue.lanes;
+    for (unsigned g = 0; g < lanes; g += 16) {
+        const __m512i first4 = _mm512_load_si512(queue.first4 + g);
+        const __m512i next2 = _mm512_load_si512(queue.next2 + g);
         const __m512i product = _mm512_mullo_epi16(
             first4, _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 |
                                                        F::kLowMul)));
@@ -257,19 +299,34 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
             entry, _mm512_or_si512(follow, _mm512_set_epi32(32, 0, 32, 0, 32, 0, 32, 0, 32, 0, 32,
                                                             0, 32, 0, 32, 0)));
         std::uint64_t hit = ((same >> 2) | (same >> 3) | (any >> 3)) & next & 0x1111111111111111;
-        if (count - g < 16) {
-            hit &= (std::uint64_t{1} << 4 * (count - g)) - 1;
+        if (lanes - g < 16) {
+            hit &= (std::uint64_t{1} << 4 * (lanes - g)) - 1;
         }
-        if (hit != 0) {
-            alignas(64) unsigned char offset[64];
-            _mm512_store_si512(offset, at);
-            for (; hit != 0; hit &= hit - 1) {
-                found |= std::uint64_t{1}
-                         << offset[g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4];
+        hits[g / 16] = hit;
+        anyHit |= hit;
+    }
+    queue.blocks = 0;
+    queue.lanes = 0;
+    if (anyHit == 0) {
+        return false;
+    }
+    // GCC leaves the wide registers' upper halves in use here, which made every later SSE
+    // instruction slow (see BlockScan).
+    _mm256_zeroupper();
+    unsigned block = 0;
+    for (unsigned g = 0; g < lanes; g += 16) {
+        for (std::uint64_t hit = hits[g / 16]; hit != 0; hit &= hit - 1) {
+            const unsigned lane = g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4;
+            while (queue.lanesTo[block] <= lane) {
+                ++block;
+            }
+            const unsigned from = block == 0 ? 0 : queue.lanesTo[block - 1];
+            if (WordStartsAt(buf + queue.blockAt[block] + queue.at[block][lane - from])) {
+                return true;
             }
         }
     }
-    return found;
+    return false;
 }
 
 // Bytes kept after a chunk of 64, so that a walk from any start in the chunk stays in the buffer.
@@ -294,6 +351,7 @@ BlockScan(const unsigned char* p) noexcept {
     startBits[0] = 0;
     unsigned fill = 0; // bytes written
     unsigned done = 0; // bytes looked at, a multiple of 64
+    WindowQueue queue;
 
     const auto* block = reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(p) &
                                                                ~std::uintptr_t{63});
@@ -343,7 +401,10 @@ BlockScan(const unsigned char* p) noexcept {
             ready = fill + 64 + kAhead + kLag;
         }
         for (; done + 64 + kAhead + kLag <= ready && done <= fill; done += 64) {
-            std::uint64_t candidates = Candidates(buf + done, startBits[done / 64]);
+            if (queue.blocks == WindowQueue::kBlocks && EmptyQueue(buf, queue)) {
+                return true;
+            }
+            std::uint64_t candidates = Candidates(buf, done, startBits[done / 64], queue);
             if (candidates != 0) {
                 // GCC leaves the wide registers' upper halves in use across this call and
                 // returns with them so, which made every later SSE instruction of the caller
@@ -357,9 +418,13 @@ BlockScan(const unsigned char* p) noexcept {
             }
         }
         if (nul != 0) {
-            return false;
+            return EmptyQueue(buf, queue);
         }
         if (done >= kSpan) {
+            // The queue refers to the bytes where they are now.
+            if (EmptyQueue(buf, queue)) {
+                return true;
+            }
             // Start again at the front with the bytes not yet looked at.
             for (unsigned i = 0; i < fill - done; i += 64) {
                 _mm512_store_si512(buf + i, _mm512_load_si512(buf + done + i));
