@@ -252,9 +252,10 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf, 
         _mm512_storeu_si512(first4 + g,
                             _mm512_permutex2var_epi8(
                                 c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x02030001)), c1));
-        _mm512_storeu_si512(next2 + g, _mm512_maskz_permutex2var_epi8(
-                                           0x3333333333333333, c0,
-                                           _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1));
+        // Bytes 5 and 6 in both halves.
+        _mm512_storeu_si512(next2 + g,
+                            _mm512_permutex2var_epi8(
+                                c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x05040504)), c1));
     }
     _mm512_store_si512(queue.at[queue.blocks], at);
     queue.blockAt[queue.blocks] = done;
@@ -276,29 +277,35 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
         const __m512i product = _mm512_mullo_epi16(
             first4, _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 |
                                                        F::kLowMul)));
-        // The table's byte offset: the top 14 bits of the halves' xor, times four.
+        // The table's byte offset: the top 14 bits of the halves' xor, times four. The high
+        // half is moved down by a byte shuffle, as the processor shifts on one port only and
+        // that port is the busier here.
         static_assert(F::kWindowBits == 14, "the index is the products' xor without two bits");
-        const __m512i index = _mm512_ternarylogic_epi32(
-            product, _mm512_srli_epi32(product, 16), _mm512_set1_epi32(0xFFFC), 0x28);
-        const __m512i follow = _mm512_srli_epi16(
-            _mm512_mullo_epi16(next2, _mm512_set1_epi32(F::kNextMul)), 12);
+        const __m512i high = _mm512_shuffle_epi8(
+            product, _mm512_broadcast_i32x4(_mm_set_epi32(0x0F0E0F0E, 0x0B0A0B0A, 0x07060706,
+                                                          0x03020302)));
+        const __m512i index = _mm512_ternarylogic_epi32(product, high, _mm512_set1_epi32(0xFFFC),
+                                                        0x28);
         const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 1);
-        // The high product's second byte against byte 3, the low one's against byte 2.
-        const __m512i marks = _mm512_shuffle_epi8(
-            product, _mm512_set_epi32(0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
-                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
-                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080,
-                                      0x0F0D8080, 0x0B098080, 0x07058080, 0x03018080));
-        const __m512i differ = _mm512_xor_si512(entry, marks);
-        // Masks with a bit per byte, put together in ordinary registers: bit 4i stands for
-        // lane i. Either fingerprint equal (bytes 2 and 3), or any accepted (bit 31)...
-        const std::uint64_t same = _mm512_testn_epi8_mask(differ, _mm512_set1_epi32(0x7F7F0000));
-        const std::uint64_t any = _mm512_movepi8_mask(entry);
-        // ... and the bit for bytes 5 and 6 set, picked from the lane's 64-bit half.
-        const std::uint64_t next = _mm512_bitshuffle_epi64_mask(
-            entry, _mm512_or_si512(follow, _mm512_set_epi32(32, 0, 32, 0, 32, 0, 32, 0, 32, 0, 32,
-                                                            0, 32, 0, 32, 0)));
-        std::uint64_t hit = ((same >> 2) | (same >> 3) | (any >> 3)) & next & 0x1111111111111111;
+        // Either fingerprint (bytes 1 and 3) equal, or any accepted (bit 7 set in the table),
+        // is a byte of zero or less...
+        const __m512i differ = _mm512_ternarylogic_epi32(entry, product,
+                                                         _mm512_set1_epi32(0x7F007F00), 0x78);
+        // ... and the bit for what follows set: bits 11, 12, 13 and 15 of the product of bytes 5
+        // and 6, in bytes 1 and 3, pick a bit of bytes 0 and 2 of the lane's 64-bit half.
+        const __m512i follow = _mm512_srli_epi16(
+            _mm512_mullo_epi16(next2, _mm512_set1_epi32(static_cast<int>(
+                                          std::uint32_t{F::kNextMul} << 16 | F::kNextMul))),
+            3);
+        // (follow & 0x17) | lane's half
+        const __m512i select = _mm512_ternarylogic_epi32(
+            follow, _mm512_set1_epi8(0x17),
+            _mm512_set_epi32(0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0,
+                             0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0),
+            0xEA);
+        const std::uint64_t pass = _mm512_mask_cmple_epi8_mask(
+            _mm512_bitshuffle_epi64_mask(entry, select), differ, _mm512_setzero_si512());
+        std::uint64_t hit = ((pass >> 1) | (pass >> 3)) & 0x1111111111111111;
         if (lanes - g < 16) {
             hit &= (std::uint64_t{1} << 4 * (lanes - g)) - 1;
         }

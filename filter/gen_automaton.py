@@ -410,12 +410,15 @@ def render_reading(reading, gbk_chars):
 #     as two 16-bit halves with each character's second byte low (bytes 2, 1 and 4, 3), are
 #     multiplied half by half by odd 16-bit constants (one simple instruction for all lanes; a
 #     32-bit product of the four bytes made the scan of clean text a fifteenth slower); the
-#     index is the top 14 bits of the two products' xor. Each word of the table holds, for the four-byte prefixes that land there, a
-#     7-bit fingerprint (bits 8-14 of the high product) of one in byte 3 and (bits 8-14 of the
-#     low product) of another in byte 2, the same prefix in both when only one lands there (given
-#     the index, either fingerprint tells the other); bit 31 accepts any when more than two do.
-#     Its low 16 bits say which 16-bit products of bytes 5 and 6 (their top four bits) follow
-#     them (all of them for a word of four or five bytes).
+#     index is the top 14 bits of the two products' xor. A word of the table holds 7-bit
+#     fingerprints of two of the four-byte prefixes that land there (the same one twice when
+#     only one does), each in the high byte of a 16-bit half: bits 8-14 of the high product in
+#     the high half, of the low product in the low half, where the scan finds them in its own
+#     product (given the index, either fingerprint tells the other). When more than two land
+#     there, both bytes have bit 7 set, which the scan takes as a match. The low bytes of the
+#     halves say which values of four bits (11, 12, 13 and 15) of a 16-bit product of bytes 5
+#     and 6 follow them (all of them for a word of four or five bytes); those bits, as they
+#     stand in the product's high byte, give the bit's place in the word.
 #   - Words of two or three bytes: two 1024-bit Bloom filters over the first two bytes, each
 #     read with a byte index and a bit index that are GF(2) maps of those two bytes (one
 #     instruction per byte and map on processors that have them).
@@ -436,13 +439,13 @@ def gf_affine(matrix, x):
 
 
 def window_hashes(data):
-    """(index, fingerprints for bytes 3 and 2, next-bits hash) of the six bytes at a start."""
+    """(index, (high, low) fingerprints, next-bits hash) of the six bytes at a start."""
     data = data[:6].ljust(6, b"\0")
     low = ((data[1] | data[0] << 8) * LOW_MUL) & 0xFFFF
     high = ((data[3] | data[2] << 8) * HIGH_MUL) & 0xFFFF
     index = (low ^ high) >> (16 - WINDOW_BITS)
     marks = ((high >> 8) & 0x7F, (low >> 8) & 0x7F)
-    follow = (((data[4] | data[5] << 8) * NEXT_MUL) & 0xFFFF) >> 12
+    follow = ((((data[4] | data[5] << 8) * NEXT_MUL) & 0xFFFF) >> 11) & 0x17
     return index, marks, follow
 
 
@@ -471,13 +474,13 @@ def render_prefilter(words):
             continue
         index, mark, follow = window_hashes(d)
         marks[index].add(mark)
-        window[index] |= (1 << follow) if len(d) >= 6 else 0xFFFF
+        window[index] |= (1 << follow) if len(d) >= 6 else 0x00FF00FF
     for index, found in enumerate(marks):
         found = sorted(found)
         if len(found) > 2:
-            window[index] |= 1 << 31
+            window[index] |= 0x80008000
         elif found:
-            window[index] |= (found[0][0] << 24) | (found[-1][1] << 16)
+            window[index] |= found[0][0] << 24 | found[-1][1] << 8
     matrices = short_matrices()
     short = [[0] * 128 for _ in range(2)]
     for d in data:
