@@ -215,17 +215,13 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf, 
     const __m512i lowBits = _mm512_set1_epi8(7);
     std::uint64_t found = starts;
     for (int f = 0; f < 2; ++f) {
-        const std::uint64_t* maps = F::kShortMaps + 4 * f;
+        const std::uint64_t* maps = F::kShortMaps + 2 * f;
         const __m512i byteIndex =
             _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(
                                  c0, _mm512_set1_epi64(static_cast<long long>(maps[0])), 0),
                              _mm512_gf2p8affine_epi64_epi8(
                                  second, _mm512_set1_epi64(static_cast<long long>(maps[1])), 0));
-        const __m512i bitIndex =
-            _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(
-                                 c0, _mm512_set1_epi64(static_cast<long long>(maps[2])), 0),
-                             _mm512_gf2p8affine_epi64_epi8(
-                                 second, _mm512_set1_epi64(static_cast<long long>(maps[3])), 0));
+        const __m512i bitIndex = f == 0 ? second : c0;
         const __m512i bits =
             _mm512_permutex2var_epi8(_mm512_load_si512(F::kShortBits + 128 * f), byteIndex,
                                      _mm512_load_si512(F::kShortBits + 128 * f + 64));
