@@ -275,11 +275,12 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
                                                        F::kLowMul)));
         // The table's byte offset: the top 14 bits of the halves' xor, times four. The high
         // half is moved down by a byte shuffle, as the processor shifts on one port only and
-        // that port is the busier here.
+        // that port is the busier here; the upper bytes, which do not count, are chosen so
+        // that the compiler keeps the one byte shuffle instead of two word shuffles.
         static_assert(F::kWindowBits == 14, "the index is the products' xor without two bits");
         const __m512i high = _mm512_shuffle_epi8(
-            product, _mm512_broadcast_i32x4(_mm_set_epi32(0x0F0E0F0E, 0x0B0A0B0A, 0x07060706,
-                                                          0x03020302)));
+            product, _mm512_broadcast_i32x4(_mm_set_epi32(0x0E0F0F0E, 0x0A0B0B0A, 0x06070706,
+                                                          0x02030302)));
         const __m512i index = _mm512_ternarylogic_epi32(product, high, _mm512_set1_epi32(0xFFFC),
                                                         0x28);
         const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 1);
