@@ -271,23 +271,23 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
         const __m512i first4 = _mm512_load_si512(queue.first4 + g);
         const __m512i next2 = _mm512_load_si512(queue.next2 + g);
         const __m512i product = _mm512_mullo_epi16(
-            first4, _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 |
-                                                       F::kLowMul)));
+            first4,
+            _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 | F::kLowMul)));
         // The table's byte offset: the top 14 bits of the halves' xor, times four. The high
         // half is moved down by a byte shuffle, as the processor shifts on one port only and
         // that port is the busier here; the upper bytes, which do not count, are chosen so
         // that the compiler keeps the one byte shuffle instead of two word shuffles.
         static_assert(F::kWindowBits == 14, "the index is the products' xor without two bits");
         const __m512i high = _mm512_shuffle_epi8(
-            product, _mm512_broadcast_i32x4(_mm_set_epi32(0x0E0F0F0E, 0x0A0B0B0A, 0x06070706,
-                                                          0x02030302)));
-        const __m512i index = _mm512_ternarylogic_epi32(product, high, _mm512_set1_epi32(0xFFFC),
-                                                        0x28);
+            product,
+            _mm512_broadcast_i32x4(_mm_set_epi32(0x0E0F0F0E, 0x0A0B0B0A, 0x06070706, 0x02030302)));
+        const __m512i index =
+            _mm512_ternarylogic_epi32(product, high, _mm512_set1_epi32(0xFFFC), 0x28);
         const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 1);
         // Either fingerprint (bytes 1 and 3) equal, or any accepted (bit 7 set in the table),
         // is a byte of zero or less...
-        const __m512i differ = _mm512_ternarylogic_epi32(entry, product,
-                                                         _mm512_set1_epi32(0x7F007F00), 0x78);
+        const __m512i differ =
+            _mm512_ternarylogic_epi32(entry, product, _mm512_set1_epi32(0x7F007F00), 0x78);
         // ... and the bit for what follows set: bits 11, 12, 13 and 15 of the product of bytes 5
         // and 6, in bytes 1 and 3, pick a bit of bytes 0 and 2 of the lane's 64-bit half.
         const __m512i follow = _mm512_srli_epi16(
@@ -297,8 +297,8 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
         // (follow & 0x17) | lane's half
         const __m512i select = _mm512_ternarylogic_epi32(
             follow, _mm512_set1_epi8(0x17),
-            _mm512_set_epi32(0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0,
-                             0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0),
+            _mm512_set_epi32(0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000,
+                             0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0),
             0xEA);
         const std::uint64_t pass = _mm512_mask_cmple_epi8_mask(
             _mm512_bitshuffle_epi64_mask(entry, select), differ, _mm512_setzero_si512());
