@@ -178,16 +178,37 @@ __attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
     __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,avx512bitalg,gfni,bmi,bmi2,"    \
                           "popcnt")))
 
-// Which of the 64 character starts `starts` of the space-free bytes at `buf` may begin a word,
-// looking at six bytes from each; `buf` holds 128 readable bytes.
-TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
-                                                      std::uint64_t starts) noexcept {
-    const __m512i c0 = _mm512_loadu_si512(buf);
-    const __m512i c1 = _mm512_loadu_si512(buf + 64);
+// Starts waiting for the window table (words of four bytes or more): their first four bytes
+// and bytes 5 and 6 (a lane each), queued block by block and looked up sixteen at a time when
+// the queue is emptied, so that a block's last few starts share a lookup with the next block's
+// first ones instead of taking one of their own (a block of text in Chinese has some 32 starts,
+// so that was every other block).
+struct WindowQueue {
+    // Eight blocks at most: as fast as sixteen, on half the stack.
+    static constexpr unsigned kBlocks = 8;
+    // Room for a last group of sixteen written in full.
+    alignas(64) std::uint32_t first4[kBlocks * 64 + 16];
+    alignas(64) std::uint32_t next2[kBlocks * 64 + 16];
+    // Per block: the starts' offsets, where the block is in the buffer, and the lanes queued up
+    // to its end.
+    alignas(64) unsigned char at[kBlocks][64];
+    unsigned blockAt[kBlocks];
+    unsigned lanesTo[kBlocks];
+    unsigned blocks = 0;
+    unsigned lanes = 0;
+};
+
+// Which of the 64 character starts `starts` of the space-free bytes at `buf + done` may begin a
+// word of two or three bytes, looking at two bytes from each; the starts are queued for the
+// window table. `buf + done` holds 128 readable bytes.
+TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf, unsigned done,
+                                                      std::uint64_t starts,
+                                                      WindowQueue& queue) noexcept {
+    const __m512i c0 = _mm512_load_si512(buf + done);
+    const __m512i c1 = _mm512_load_si512(buf + done + 64);
     const __m512i iota = _mm512_set_epi64(
         0x3F3E3D3C3B3A3938, 0x3736353433323130, 0x2F2E2D2C2B2A2928, 0x2726252423222120,
         0x1F1E1D1C1B1A1918, 0x1716151413121110, 0x0F0E0D0C0B0A0908, 0x0706050403020100);
-
     // Words of two or three bytes: both Bloom filters over the first two bytes.
     const __m512i second =
         _mm512_permutex2var_epi8(c0, _mm512_add_epi8(iota, _mm512_set1_epi8(1)), c1);
@@ -196,17 +217,13 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
     const __m512i lowBits = _mm512_set1_epi8(7);
     std::uint64_t found = starts;
     for (int f = 0; f < 2; ++f) {
-        const std::uint64_t* maps = F::kShortMaps + 4 * f;
+        const std::uint64_t* maps = F::kShortMaps + 2 * f;
         const __m512i byteIndex =
             _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(
                                  c0, _mm512_set1_epi64(static_cast<long long>(maps[0])), 0),
                              _mm512_gf2p8affine_epi64_epi8(
                                  second, _mm512_set1_epi64(static_cast<long long>(maps[1])), 0));
-        const __m512i bitIndex =
-            _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(
-                                 c0, _mm512_set1_epi64(static_cast<long long>(maps[2])), 0),
-                             _mm512_gf2p8affine_epi64_epi8(
-                                 second, _mm512_set1_epi64(static_cast<long long>(maps[3])), 0));
+        const __m512i bitIndex = f == 0 ? second : c0;
         const __m512i bits =
             _mm512_permutex2var_epi8(_mm512_load_si512(F::kShortBits + 128 * f), byteIndex,
                                      _mm512_load_si512(F::kShortBits + 128 * f + 64));
@@ -215,7 +232,8 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
         found &= _mm512_bitshuffle_epi64_mask(bits, select);
     }
 
-    // Words of four bytes or more: the window table, sixteen starts at a time.
+    // Words of four bytes or more: the bytes of each start, sixteen starts at a time, into the
+    // queue.
     const __m512i at = _mm512_maskz_compress_epi8(starts, iota);
     const unsigned count = static_cast<unsigned>(_mm_popcnt_u64(starts));
     // Lane i of group g takes the offset of start g + i in all four bytes.
@@ -223,47 +241,98 @@ TABOOLEX_BLOCK_TARGET inline std::uint64_t Candidates(const unsigned char* buf,
         _mm512_set_epi32(0x0F0F0F0F, 0x0E0E0E0E, 0x0D0D0D0D, 0x0C0C0C0C, 0x0B0B0B0B, 0x0A0A0A0A,
                          0x09090909, 0x08080808, 0x07070707, 0x06060606, 0x05050505, 0x04040404,
                          0x03030303, 0x02020202, 0x01010101, 0x00000000);
+    std::uint32_t* first4 = queue.first4 + queue.lanes;
+    std::uint32_t* next2 = queue.next2 + queue.lanes;
     for (unsigned g = 0; g < count; g += 16) {
         const __m512i offsets = _mm512_permutexvar_epi8(
             _mm512_add_epi8(spread, _mm512_set1_epi8(static_cast<char>(g))), at);
-        const __m512i first4 = _mm512_permutex2var_epi8(
-            c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x03020100)), c1);
-        const __m512i next2 = _mm512_maskz_permutex2var_epi8(
-            0x3333333333333333, c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x0504)), c1);
-        const __m512i product =
-            _mm512_mullo_epi32(first4, _mm512_set1_epi32(static_cast<int>(F::kIndexMul)));
-        const __m512i index = _mm512_srli_epi32(product, 32 - F::kWindowBits);
-        // The fingerprint is the seven bits below the index.
-        const __m512i mark = _mm512_and_si512(_mm512_srli_epi32(product, 32 - F::kWindowBits - 7),
-                                              _mm512_set1_epi32(0x7F));
-        const __m512i follow = _mm512_srli_epi32(
-            _mm512_mullo_epi32(next2, _mm512_set1_epi32(static_cast<int>(F::kNextMul))), 28);
-        const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 4);
-        // entry ^ (mark << 24 | mark << 16)
-        const __m512i differ = _mm512_ternarylogic_epi32(entry, _mm512_slli_epi32(mark, 24),
-                                                         _mm512_slli_epi32(mark, 16), 0x1E);
-        // Masks with a bit per byte, put together in ordinary registers: bit 4i stands for
-        // lane i. Either fingerprint equal (bytes 2 and 3), or any accepted (bit 31)...
-        const std::uint64_t same = _mm512_testn_epi8_mask(differ, _mm512_set1_epi32(0x7F7F0000));
-        const std::uint64_t any = _mm512_movepi8_mask(entry);
-        // ... and the bit for bytes 5 and 6 set, picked from the lane's 64-bit half.
-        const std::uint64_t next = _mm512_bitshuffle_epi64_mask(
-            entry, _mm512_or_si512(follow, _mm512_set_epi32(32, 0, 32, 0, 32, 0, 32, 0, 32, 0, 32,
-                                                            0, 32, 0, 32, 0)));
-        std::uint64_t hit = ((same >> 2) | (same >> 3) | (any >> 3)) & next & 0x1111111111111111;
-        if (count - g < 16) {
-            hit &= (std::uint64_t{1} << 4 * (count - g)) - 1;
+        // Each character's second byte low in its 16-bit half: bytes 2, 1, 4, 3.
+        _mm512_storeu_si512(first4 + g,
+                            _mm512_permutex2var_epi8(
+                                c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x02030001)), c1));
+        // Bytes 5 and 6 in both halves.
+        _mm512_storeu_si512(next2 + g,
+                            _mm512_permutex2var_epi8(
+                                c0, _mm512_add_epi8(offsets, _mm512_set1_epi32(0x05040504)), c1));
+    }
+    _mm512_store_si512(queue.at[queue.blocks], at);
+    queue.blockAt[queue.blocks] = done;
+    queue.lanes += count;
+    queue.lanesTo[queue.blocks] = queue.lanes;
+    ++queue.blocks;
+    return found;
+}
+
+// Looks the queued starts up in the window table and walks the automaton from those it flags;
+// true when a word begins at one of them. The queue is empty afterwards.
+TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& queue) noexcept {
+    std::uint64_t hits[(WindowQueue::kBlocks * 64 + 15) / 16];
+    std::uint64_t anyHit = 0;
+    const unsigned lanes = queue.lanes;
+    for (unsigned g = 0; g < lanes; g += 16) {
+        const __m512i first4 = _mm512_load_si512(queue.first4 + g);
+        const __m512i next2 = _mm512_load_si512(queue.next2 + g);
+        const __m512i product = _mm512_mullo_epi16(
+            first4,
+            _mm512_set1_epi32(static_cast<int>(std::uint32_t{F::kHighMul} << 16 | F::kLowMul)));
+        // The table's byte offset: the top 14 bits of the halves' xor, times four. The high
+        // half is moved down by a byte shuffle, as the processor shifts on one port only and
+        // that port is the busier here; the upper bytes, which do not count, are chosen so
+        // that the compiler keeps the one byte shuffle instead of two word shuffles.
+        static_assert(F::kWindowBits == 14, "the index is the products' xor without two bits");
+        const __m512i high = _mm512_shuffle_epi8(
+            product,
+            _mm512_broadcast_i32x4(_mm_set_epi32(0x0E0F0F0E, 0x0A0B0B0A, 0x06070706, 0x02030302)));
+        const __m512i index =
+            _mm512_ternarylogic_epi32(product, high, _mm512_set1_epi32(0xFFFC), 0x28);
+        const __m512i entry = _mm512_i32gather_epi32(index, F::kWindow, 1);
+        // Either fingerprint (bytes 1 and 3) equal, or any accepted (bit 7 set in the table),
+        // is a byte of zero or less...
+        const __m512i differ =
+            _mm512_ternarylogic_epi32(entry, product, _mm512_set1_epi32(0x7F007F00), 0x78);
+        // ... and the bit for what follows set: bits 11, 12, 13 and 15 of the product of bytes 5
+        // and 6, in bytes 1 and 3, pick a bit of bytes 0 and 2 of the lane's 64-bit half.
+        const __m512i follow = _mm512_srli_epi16(
+            _mm512_mullo_epi16(next2, _mm512_set1_epi32(static_cast<int>(
+                                          std::uint32_t{F::kNextMul} << 16 | F::kNextMul))),
+            3);
+        // (follow & 0x17) | lane's half
+        const __m512i select = _mm512_ternarylogic_epi32(
+            follow, _mm512_set1_epi8(0x17),
+            _mm512_set_epi32(0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0, 0x20002000,
+                             0, 0x20002000, 0, 0x20002000, 0, 0x20002000, 0),
+            0xEA);
+        const std::uint64_t pass = _mm512_mask_cmple_epi8_mask(
+            _mm512_bitshuffle_epi64_mask(entry, select), differ, _mm512_setzero_si512());
+        std::uint64_t hit = ((pass >> 1) | (pass >> 3)) & 0x1111111111111111;
+        if (lanes - g < 16) {
+            hit &= (std::uint64_t{1} << 4 * (lanes - g)) - 1;
         }
-        if (hit != 0) {
-            alignas(64) unsigned char offset[64];
-            _mm512_store_si512(offset, at);
-            for (; hit != 0; hit &= hit - 1) {
-                found |= std::uint64_t{1}
-                         << offset[g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4];
+        hits[g / 16] = hit;
+        anyHit |= hit;
+    }
+    queue.blocks = 0;
+    queue.lanes = 0;
+    if (anyHit == 0) {
+        return false;
+    }
+    // GCC leaves the wide registers' upper halves in use here, which made every later SSE
+    // instruction slow (see BlockScan).
+    _mm256_zeroupper();
+    unsigned block = 0;
+    for (unsigned g = 0; g < lanes; g += 16) {
+        for (std::uint64_t hit = hits[g / 16]; hit != 0; hit &= hit - 1) {
+            const unsigned lane = g + static_cast<unsigned>(__builtin_ctzll(hit)) / 4;
+            while (queue.lanesTo[block] <= lane) {
+                ++block;
+            }
+            const unsigned from = block == 0 ? 0 : queue.lanesTo[block - 1];
+            if (WordStartsAt(buf + queue.blockAt[block] + queue.at[block][lane - from])) {
+                return true;
             }
         }
     }
-    return found;
+    return false;
 }
 
 // Bytes kept after a chunk of 64, so that a walk from any start in the chunk stays in the buffer.
@@ -288,6 +357,7 @@ BlockScan(const unsigned char* p) noexcept {
     startBits[0] = 0;
     unsigned fill = 0; // bytes written
     unsigned done = 0; // bytes looked at, a multiple of 64
+    WindowQueue queue;
 
     const auto* block = reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(p) &
                                                                ~std::uintptr_t{63});
@@ -337,7 +407,10 @@ BlockScan(const unsigned char* p) noexcept {
             ready = fill + 64 + kAhead + kLag;
         }
         for (; done + 64 + kAhead + kLag <= ready && done <= fill; done += 64) {
-            std::uint64_t candidates = Candidates(buf + done, startBits[done / 64]);
+            if (queue.blocks == WindowQueue::kBlocks && EmptyQueue(buf, queue)) {
+                return true;
+            }
+            std::uint64_t candidates = Candidates(buf, done, startBits[done / 64], queue);
             if (candidates != 0) {
                 // GCC leaves the wide registers' upper halves in use across this call and
                 // returns with them so, which made every later SSE instruction of the caller
@@ -351,9 +424,13 @@ BlockScan(const unsigned char* p) noexcept {
             }
         }
         if (nul != 0) {
-            return false;
+            return EmptyQueue(buf, queue);
         }
         if (done >= kSpan) {
+            // The queue refers to the bytes where they are now.
+            if (EmptyQueue(buf, queue)) {
+                return true;
+            }
             // Start again at the front with the bytes not yet looked at.
             for (unsigned i = 0; i < fill - done; i += 64) {
                 _mm512_store_si512(buf + i, _mm512_load_si512(buf + done + i));
