@@ -304,10 +304,9 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
             0xEA);
         const std::uint64_t pass = _mm512_mask_cmple_epi8_mask(
             _mm512_bitshuffle_epi64_mask(entry, select), differ, _mm512_setzero_si512());
-        std::uint64_t hit = ((pass >> 1) | (pass >> 3)) & 0x1111111111111111;
-        if (lanes - g < 16) {
-            hit &= (std::uint64_t{1} << 4 * (lanes - g)) - 1;
-        }
+        // The last group's lanes past the end hold leftovers; they are masked out below, only
+        // when some lane passed (seldom), which saves the loop a test and a mask per group.
+        const std::uint64_t hit = ((pass >> 1) | (pass >> 3)) & 0x1111111111111111;
         hits[g / 16] = hit;
         anyHit |= hit;
     }
@@ -315,6 +314,9 @@ TABOOLEX_BLOCK_TARGET bool EmptyQueue(const unsigned char* buf, WindowQueue& que
     queue.lanes = 0;
     if (anyHit == 0) {
         return false;
+    }
+    if (lanes % 16 != 0) {
+        hits[lanes / 16] &= (std::uint64_t{1} << 4 * (lanes % 16)) - 1;
     }
     // GCC leaves the wide registers' upper halves in use here, which made every later SSE
     // instruction slow (see BlockScan).
