@@ -425,7 +425,7 @@ def render_reading(reading, gbk_chars):
 #     byte in one and of the first byte in the other (as selective on chat text as a third map,
 #     and cheaper). Every start they let through costs a walk of the automaton, some 5 ns;
 #     SHORT_SEED, which draws their maps, is the one among the first 400 that let the fewest
-#     through on random GB2312 text (a third fewer than the seed before it).
+#     through on random GB2312 text (a third fewer than the value used before).
 WINDOW_BITS = 14
 LOW_MUL = 0x9E37
 HIGH_MUL = 0x85EB

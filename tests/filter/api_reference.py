@@ -137,8 +137,8 @@ class Texts:
     PUNCTUATION = [".", "*", "-", "_", "，", "。", "！", "、", "…", "★", "·", "@", "～"]
     WHITE = [" ", "  ", "\t", "\u3000", "\n"]
 
-    def __init__(self, groups, seed):
-        self.random = random.Random(seed)
+    def __init__(self, groups, stream):
+        self.random = random.Random(stream)
         self.entries = [e.decode("gbk") for g in groups for e in g]
         self.common = "大家好今天运气不错再来一局吧快点出牌这把真好谢谢老板"
 
