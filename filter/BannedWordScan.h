@@ -13,9 +13,11 @@ namespace taboolex {
 bool ContainsBannedWord(const char* text) noexcept;
 
 // The same answer from the scan over 64-byte blocks that ContainsBannedWord gives long texts
-// to, here from the first byte on whatever the length, so that tests reach it with any text.
-// Where the processor lacks its instructions, the character scan answers.
-bool ContainsBannedWordByBlocks(const char* text) noexcept;
+// to, here from the first byte on whatever the length, so that tests reach it with any text;
+// with `filterLongFromStart`, its filter for starts of longer words (which long texts meet
+// from their ninth block on) is on from the first block. Where the processor lacks the
+// block scan's instructions, the character scan answers.
+bool ContainsBannedWordByBlocks(const char* text, bool filterLongFromStart) noexcept;
 
 // Bytes of read-only data the scan uses (its automaton, character classes and the block scan's
 // prefilter).

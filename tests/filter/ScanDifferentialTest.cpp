@@ -174,8 +174,10 @@ TEST(ScanDifferential, AutomatonAgreesWithLiteralScanOnReproducibleTexts) {
         ASSERT_EQ(taboolex::ContainsBannedWord(text.c_str()), expected)
             << "text #" << i << " of " << text.size()
             << " bytes: " << ::testing::PrintToString(text);
-        ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(text.c_str()), expected)
-            << "block scan, text #" << i << ": " << ::testing::PrintToString(text);
+        for (const bool filter : {false, true}) {
+            ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(text.c_str(), filter), expected)
+                << "block scan, text #" << i << ": " << ::testing::PrintToString(text);
+        }
         dirty += expected ? 1 : 0;
     }
     // Both answers must be common, or the comparison proves little.
@@ -194,8 +196,10 @@ TEST(ScanDifferential, AutomatonAgreesOnEveryEntryCutOrShifted) {
         const bool expected = taboolex::ReferenceContains(text.c_str());
         ASSERT_EQ(taboolex::ContainsBannedWord(text.c_str()), expected)
             << ::testing::PrintToString(text);
-        ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(text.c_str()), expected)
-            << "block scan: " << ::testing::PrintToString(text);
+        for (const bool filter : {false, true}) {
+            ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(text.c_str(), filter), expected)
+                << "block scan: " << ::testing::PrintToString(text);
+        }
     }
 }
 
@@ -218,8 +222,10 @@ TEST(ScanDifferential, LongTextsAndTextsEndingAtAnUnreadablePageAgree) {
         const char* placed = page.EndingAtPage(text);
         const bool expected = taboolex::ReferenceContains(placed);
         ASSERT_EQ(taboolex::ContainsBannedWord(placed), expected) << ::testing::PrintToString(text);
-        ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(placed), expected)
-            << "block scan: " << ::testing::PrintToString(text);
+        for (const bool filter : {false, true}) {
+            ASSERT_EQ(taboolex::ContainsBannedWordByBlocks(placed, filter), expected)
+                << "block scan: " << ::testing::PrintToString(text);
+        }
     }
 }
 
