@@ -66,14 +66,17 @@ LongTextNearPageEnd(const unsigned char* p) noexcept {
     }
 }
 
-// Whether the text at `p` holds kBlockScanFrom bytes or more. Away from a page's end the bytes
-// are read 32 at a time from `p` on, whatever lies past the NUL (never another page), the
-// fewest instructions for a short text: SSE2 only, so that the check costs short texts no call.
+// Whether the text at `p` starts kBlockScanFrom bytes or more before a page's end.
+inline bool FarFromPageEnd(const unsigned char* p) noexcept {
+    return (reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - kBlockScanFrom;
+}
+
+// Whether the text at `p`, far from a page's end, holds kBlockScanFrom bytes or more. The
+// bytes are read 32 at a time from `p` on, whatever lies past the NUL (never another page),
+// the fewest instructions for a short text: SSE2 only, so that the check costs short texts no
+// call.
 __attribute__((no_sanitize("address"))) inline bool LongText(const unsigned char* p) noexcept {
     static_assert(kBlockScanFrom % 32 == 0, "the text is read 32 bytes at a time");
-    if ((reinterpret_cast<std::uintptr_t>(p) & 4095) > 4096 - kBlockScanFrom) {
-        return LongTextNearPageEnd(p);
-    }
     for (unsigned i = 0; i < kBlockScanFrom; i += 32) {
         const __m128i both =
             _mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
@@ -191,6 +194,14 @@ __attribute__((noinline)) bool LongTextScan(const unsigned char* p) noexcept {
         }
     }
     return BlockScan(p, false);
+}
+
+// ContainsBannedWord for a text that starts near a page's end, seldom taken.
+__attribute__((noinline)) bool ScanNearPageEnd(const unsigned char* p) noexcept {
+    if (LongTextNearPageEnd(p) && BlockScanUsable()) {
+        return LongTextScan(p);
+    }
+    return CharacterScan(reinterpret_cast<const char*>(p));
 }
 
 #define TABOOLEX_BLOCK_TARGET                                                                      \
@@ -496,6 +507,10 @@ BlockScan(const unsigned char* p, bool filterLongFromStart) noexcept {
 bool ContainsBannedWord(const char* text) noexcept {
 #if TABOOLEX_BLOCK_SCAN
     const auto* p = reinterpret_cast<const unsigned char*>(text);
+    // Every call below is the last thing done, so the common path needs no stack frame.
+    if (!FarFromPageEnd(p)) {
+        return ScanNearPageEnd(p);
+    }
     if (LongText(p) && BlockScanUsable()) {
         return LongTextScan(p);
     }
