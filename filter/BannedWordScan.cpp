@@ -45,8 +45,7 @@ constexpr unsigned kBlockScanFrom = 96;
 // 16-byte loads, the next one only while no NUL has been seen, never touch a page the text does
 // not reach. The bytes before `p` that share its first load are not the text's, so the address
 // sanitizer must not see these loads.
-__attribute__((no_sanitize("address"), noinline)) bool
-LongTextNearPageEnd(const unsigned char* p) noexcept {
+__attribute__((no_sanitize("address"))) bool LongTextNearPageEnd(const unsigned char* p) noexcept {
     const auto at = reinterpret_cast<std::uintptr_t>(p);
     std::uintptr_t chunk = at & ~std::uintptr_t{15};
     unsigned valid = 0xFFFFu << (at - chunk);
@@ -518,13 +517,12 @@ bool ContainsBannedWord(const char* text) noexcept {
     return CharacterScan(text);
 }
 
-bool ContainsBannedWordByBlocks(const char* text, bool filterLongFromStart) noexcept {
+bool ContainsBannedWordByBlocks(const char* text,
+                                [[maybe_unused]] bool filterLongFromStart) noexcept {
 #if TABOOLEX_BLOCK_SCAN
     if (BlockScanUsable()) {
         return BlockScan(reinterpret_cast<const unsigned char*>(text), filterLongFromStart);
     }
-#else
-    (void)filterLongFromStart;
 #endif
     return CharacterScan(text);
 }

@@ -12,6 +12,12 @@ namespace taboolex {
 // not be null.
 bool ContainsBannedWord(const char* text) noexcept;
 
+// IsTaboolex's answer, for the plain function and the class's member alike: a null text is
+// clean.
+inline bool IsTaboolexText(const char* text) noexcept {
+    return text != nullptr && ContainsBannedWord(text);
+}
+
 // The same answer from the scan over 64-byte blocks that ContainsBannedWord gives long texts
 // to, here from the first byte on whatever the length, so that tests reach it with any text;
 // with `filterLongFromStart`, its filter for starts of longer words (which long texts meet

@@ -11,5 +11,5 @@ CDirtyString& CDirtyString::operator=(const CDirtyString&) {
 }
 
 bool CDirtyString::IsTaboolex(const char* text) {
-    return text != nullptr && taboolex::ContainsBannedWord(text);
+    return taboolex::IsTaboolexText(text);
 }
